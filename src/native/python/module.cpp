@@ -1,0 +1,59 @@
+// Entry point of the extension module `_comms`.
+//
+// The entry refuses to load into an interpreter other than the one the module
+// was compiled for, sets the metadata attributes and then calls the
+// registrations in a fixed order. A registration that fails turns the import
+// into an ImportError and the half-built module is released.
+
+#include <pybind11/pybind11.h>
+
+#include <exception>
+
+#include "python/registrations.h"
+#include "version/build_info.h"
+
+#ifndef NUVREL_BUILT_PYTHON_VERSION
+#error "NUVREL_BUILT_PYTHON_VERSION must name the Python version the module is built for"
+#endif
+
+namespace py = pybind11;
+
+namespace {
+
+void registerAll(py::module_& m) {
+  m.attr("__doc__") = "Kestrane communication protocol bindings";
+  m.attr("__version__") = std::string(nuvrel::version::kModuleVersion);
+  m.attr("__commit_hash__") = nuvrel::version::commitHash();
+
+  nuvrel::python::makeErrorModule(m);
+}
+
+}  // namespace
+
+extern "C" PYBIND11_EXPORT PyObject* PyInit__comms() {
+  const char* interpreter = Py_GetVersion();
+  if (!nuvrel::version::interpreterMatches(NUVREL_BUILT_PYTHON_VERSION, interpreter)) {
+    PyErr_Format(PyExc_ImportError,
+                 "Python version mismatch: module was compiled for Python %s, but the "
+                 "interpreter version is incompatible: %s.",
+                 NUVREL_BUILT_PYTHON_VERSION, interpreter);
+    return nullptr;
+  }
+
+  py::detail::get_internals();
+  static PyModuleDef definition{};
+  try {
+    auto m = py::module_::create_extension_module("_comms", nullptr, &definition);
+    registerAll(m);
+    return m.release().ptr();
+  } catch (py::error_already_set& error) {
+    // The cause must be current before the ImportError chained to it is
+    // raised; the half-built module was already released by `m`.
+    error.restore();
+    py::raise_from(PyExc_ImportError, "initialization failed");
+    return nullptr;
+  } catch (const std::exception& error) {
+    PyErr_SetString(PyExc_ImportError, error.what());
+    return nullptr;
+  }
+}

@@ -1,0 +1,14 @@
+// The registration functions called by the module entry, one per group of
+// bindings, in the order in which the entry calls them. Each takes the
+// extension module and adds its classes, functions or submodule to it; a
+// later registration may use types registered by an earlier one.
+#pragma once
+
+#include <pybind11/pybind11.h>
+
+namespace nuvrel::python {
+
+// Step 3: submodule `errors` with the exception classes and the translator.
+void makeErrorModule(pybind11::module_& module);
+
+}  // namespace nuvrel::python
