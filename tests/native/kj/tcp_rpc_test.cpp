@@ -81,6 +81,20 @@ TEST_F(TcpRpcTest, ServerOnPortZeroLearnsItsPortAndServesEchoCalls) {
   }
 }
 
+TEST_F(TcpRpcTest, ServerOnAGivenReceiverAcceptsAtOnceAndBindFailuresReachTheCaller) {
+  auto receiver = waitFor(executor, io.network().parseAddress("127.0.0.1", 0))->listen();
+  const auto port = static_cast<std::uint16_t>(receiver->getPort());
+  TcpServer server(io.network(), kj::mv(receiver), rpcServer, "test server");
+  EXPECT_EQ(server.port(), port);
+  auto client = connectClient("127.0.0.1", port);
+  EXPECT_EQ(echo(*client, "given receiver"), "given receiver");
+
+  // The port is taken by `server`.
+  TcpServer second(io.network(), rpcServer, "second server");
+  EXPECT_THROW(second.bind(address_v4::loopback(), port), kj::Exception);
+  EXPECT_EQ(second.port(), 0);
+}
+
 TEST_F(TcpRpcTest, ConnectionStateLivesUntilThePeerDisconnects) {
   RpcServer server;
   // One end stays with the test, the other is served.
