@@ -26,6 +26,10 @@ void registerAll(py::module_& m) {
   m.attr("__commit_hash__") = nuvrel::version::commitHash();
 
   nuvrel::python::makeErrorModule(m);
+
+  // Hooks for the test suite only; not part of the public API.
+  auto testing = m.def_submodule("_testing");
+  nuvrel::python::addTestingBindingsErrors(testing);
 }
 
 }  // namespace

@@ -11,4 +11,7 @@ namespace nuvrel::python {
 // Step 3: submodule `errors` with the exception classes and the translator.
 void makeErrorModule(pybind11::module_& module);
 
+// Test-only bindings, registered into the hidden submodule `_testing`.
+void addTestingBindingsErrors(pybind11::module_& testing);
+
 }  // namespace nuvrel::python
