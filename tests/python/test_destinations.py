@@ -37,6 +37,12 @@ def test_bad_serial_raises_at_once(device_id, message):
     assert caught.value.args == (message,)
 
 
+def test_serial_too_large_for_32_bits_raises():
+    # The number conversion's own error, not one of the serial messages.
+    with pytest.raises(RuntimeError, match="bad lexical cast"):
+        _comms.DestinationParams.device_connection("4294967296")
+
+
 def test_arguments_are_checked():
     with pytest.raises(TypeError):
         _comms.DestinationParams.device_connection(8123)
