@@ -26,10 +26,13 @@ void registerAll(py::module_& m) {
   m.attr("__commit_hash__") = nuvrel::version::commitHash();
 
   nuvrel::python::makeErrorModule(m);
+  // Steps 4-6 (schema loader, dynamic values, callbacks) go here.
+  nuvrel::python::addPythonBindingsForDestinationParams(m);
 
   // Hooks for the test suite only; not part of the public API.
-  auto testing = m.def_submodule("_testing");
+  auto testing = m.def_submodule("_testing", "Test-only helpers.");
   nuvrel::python::addTestingBindingsErrors(testing);
+  nuvrel::python::addTestingBindingsDestinations(testing);
 }
 
 }  // namespace

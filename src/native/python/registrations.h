@@ -11,7 +11,13 @@ namespace nuvrel::python {
 // Step 3: submodule `errors` with the exception classes and the translator.
 void makeErrorModule(pybind11::module_& module);
 
-// Test-only bindings, registered into the hidden submodule `_testing`.
+// Step 7, first half: class `DestinationParams` with its static factories
+// (the context class registered after it takes one in `connect_orvane`).
+void addPythonBindingsForDestinationParams(pybind11::module_& module);
+
+// Test-only bindings, registered into the hidden submodule `_testing` that the
+// entry creates after all registrations.
 void addTestingBindingsErrors(pybind11::module_& testing);
+void addTestingBindingsDestinations(pybind11::module_& testing);
 
 }  // namespace nuvrel::python
