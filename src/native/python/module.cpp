@@ -26,6 +26,7 @@ void registerAll(py::module_& m) {
   m.attr("__commit_hash__") = nuvrel::version::commitHash();
 
   nuvrel::python::makeErrorModule(m);
+  nuvrel::python::addPythonBindingsForSchemaCompiler(m);
 }
 
 }  // namespace

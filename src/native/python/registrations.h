@@ -11,4 +11,7 @@ namespace nuvrel::python {
 // Step 3: submodule `errors` with the exception classes and the translator.
 void makeErrorModule(pybind11::module_& module);
 
+// Step 11: submodule `compiler` with `compile` and `capnp_id`.
+void addPythonBindingsForSchemaCompiler(pybind11::module_& module);
+
 }  // namespace nuvrel::python
