@@ -2,10 +2,12 @@
 
 from . import _comms
 from ._comms import errors
+from . import compiler
 
 __version__ = "4.3.0"
 
 __all__ = [
+    "compiler",
     "errors",
     "__version__",
 ]
