@@ -1,6 +1,5 @@
 #include "compiler/stub_generator.h"
 
-#include <capnp/any.h>
 #include <capnp/message.h>
 #include <capnp/serialize-packed.h>
 #include <fmt/format.h>
@@ -13,6 +12,7 @@
 #include <vector>
 
 #include "errors/api_result.h"
+#include "protocol/schemas/reflection/reflection.capnp.h"
 #include "errors/throw_error.h"
 #include "version/build_info.h"
 
@@ -559,9 +559,8 @@ std::string encodeSchemaBlob(NodeList nodes) {
     }
   }
   capnp::MallocMessageBuilder message;
-  // CapSchema: typeId (data word 0, left 0) and theSchema (pointer 0).
-  auto root = message.getRoot<capnp::AnyPointer>().initAsAnyStruct(1, 1);
-  auto list = root.getPointerSection()[0].initAs<capnp::List<Node>>(
+  // `typeId` stays 0: the blob is not tied to one interface.
+  auto list = message.initRoot<nuvrel_capnp::CapSchema>().initTheSchema(
       static_cast<unsigned>(kept.size()));
   for (unsigned i = 0; i < kept.size(); ++i) {
     list.setWithCaveats(i, kept[i]);
