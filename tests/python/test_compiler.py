@@ -522,3 +522,24 @@ def test_generated_module_with_the_package_classes(tmp_path):
     point = schema.Point(x=1.5)
     assert point.x == 1.5
     assert point.capnp_id == schema.Point.capnp_id
+
+
+@pytest.mark.skipif(CAPNP_TOOL is None, reason="the capnp tool is not installed")
+@pytest.mark.parametrize("name", ["uses_partial.capnp", "uses_broken_scope.capnp"])
+def test_imported_files_are_compiled_as_far_as_the_capnp_tool_does(tmp_path, name):
+    # An error in an unused part of an imported file is not reported; one in
+    # the scope of a used type is, with the tool's message.
+    tool = subprocess.run(
+        [CAPNP_TOOL, "compile", "-o-", f"--src-prefix={SCHEMAS}", str(SCHEMAS / name)],
+        capture_output=True,
+        timeout=30,
+    )
+    if name == "uses_partial.capnp":
+        assert tool.returncode == 0
+        text = compile_fixture(name, tmp_path)
+        assert "#   - partial.capnp:Outer @0x" in text and "Unused" not in text
+    else:
+        with pytest.raises(_comms.errors.BadRequestError) as raised:
+            compile_fixture(name, tmp_path)
+        assert str(raised.value) == tool.stderr.decode().splitlines(keepends=True)[0]
+        assert "broken_scope.capnp:3:22-32: error: Not defined: NotDefined" in str(raised.value)

@@ -85,7 +85,15 @@ const kj::ReadableDirectory* SourceTree::openDirectory(const std::string& text,
     entry.isSourcePrefix = isSourcePrefix;
     return entry.directory.get();
   }
-  KJ_IF_MAYBE(directory, disk_->getRoot().tryOpenSubdir(absolute)) {
+  // A path naming a file (or one we may not read) is no directory either;
+  // kj throws for those rather than returning null.
+  kj::Maybe<kj::Own<const kj::ReadableDirectory>> opened;
+  KJ_IF_MAYBE(exception, kj::runCatchingExceptions(
+                             [&]() { opened = disk_->getRoot().tryOpenSubdir(absolute); })) {
+    (void)exception;
+    return nullptr;
+  }
+  KJ_IF_MAYBE(directory, opened) {
     auto& entry = directories_[key];
     entry.directory = kj::mv(*directory);
     entry.isSourcePrefix = isSourcePrefix;
