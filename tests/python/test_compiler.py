@@ -543,3 +543,18 @@ def test_imported_files_are_compiled_as_far_as_the_capnp_tool_does(tmp_path, nam
             compile_fixture(name, tmp_path)
         assert str(raised.value) == tool.stderr.decode().splitlines(keepends=True)[0]
         assert "broken_scope.capnp:3:22-32: error: Not defined: NotDefined" in str(raised.value)
+
+
+def test_file_outside_the_current_directory_and_every_prefix(tmp_path, monkeypatch):
+    # As with the capnp tool, the file is then named by its absolute path
+    # without the leading slash, and its output lands below that name.
+    elsewhere = tmp_path / "elsewhere"
+    elsewhere.mkdir()
+    shutil.copy(SCHEMAS / "example.capnp", elsewhere / "example.capnp")
+    work = tmp_path / "work"
+    work.mkdir()
+    monkeypatch.chdir(work)
+    compiler.compile(src=[str(elsewhere / "example.capnp")], src_prefix="", output_folder="out", import_paths=[])
+    relative = str(elsewhere / "example_schema.py").lstrip("/")
+    text = (work / "out" / relative).read_text()
+    assert f"Python schema for {str(elsewhere / 'example.capnp').lstrip('/')}." in text
