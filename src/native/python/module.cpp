@@ -26,13 +26,30 @@ void registerAll(py::module_& m) {
   m.attr("__commit_hash__") = nuvrel::version::commitHash();
 
   nuvrel::python::makeErrorModule(m);
-  // Steps 4-6 (schema loader, dynamic values, callbacks) go here.
+  // Step 4: SchemaLoader, InterfaceSchema.
+
+  // Step 5: DynamicStruct, DynamicList, DynamicListBuffer, DynamicEnum, unwrap.
+
+  // Step 6: Fulfiller, Callback.
+
+  // Step 7: DestinationParams, then _CapnpContext.
   nuvrel::python::addPythonBindingsForDestinationParams(m);
+
+  // Step 8: DynamicClient.
+
+  // Step 9: DynamicServer.
+
+  // Step 10: submodule serialize.
+
+  // Step 11: submodule compiler.
+  nuvrel::python::addPythonBindingsForSchemaCompiler(m);
 
   // Hooks for the test suite only; not part of the public API.
   auto testing = m.def_submodule("_testing", "Test-only helpers.");
   nuvrel::python::addTestingBindingsErrors(testing);
+
   nuvrel::python::addTestingBindingsDestinations(testing);
+
 }
 
 }  // namespace
