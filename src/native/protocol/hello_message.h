@@ -26,6 +26,9 @@ class HelloMessage {
   // JSON text is longer than 254 bytes, which would leave no room for the
   // line feed and the NUL.
   static std::string toString(nuvrel_capnp::HelloMsg::Reader hello);
+  static std::string toString(nuvrel_capnp::HelloMsg::Builder hello) {
+    return toString(hello.asReader());
+  }
 
   // Decodes a received message. The last byte must be NUL (else an Exception
   // "The server sent a hello message without null termination. This is not

@@ -53,7 +53,7 @@ TEST(HelloMessage, ToStringRefusesJsonThatLeavesNoRoomForTheTerminators) {
 
   // 254 bytes of JSON: the line feed lands in byte 254, no space is left.
   hello.setSchema(std::string(254 - base, 'x'));
-  auto full = HelloMessage::toString(hello.asReader());
+  auto full = HelloMessage::toString(hello);
   ASSERT_EQ(full.size(), 256u);
   EXPECT_EQ(full[254], '\n');
   EXPECT_EQ(full[255], '\0');
