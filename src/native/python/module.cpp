@@ -25,7 +25,12 @@ void registerAll(py::module_& m) {
   m.attr("__version__") = std::string(nuvrel::version::kModuleVersion);
   m.attr("__commit_hash__") = nuvrel::version::commitHash();
 
+  nuvrel::python::registerLogSeverity(m);
+  nuvrel::python::registerInitLogs(m);
   nuvrel::python::makeErrorModule(m);
+
+  auto testing = m.def_submodule("_testing", "Test-only bindings; not part of the API.");
+  nuvrel::python::addTestingBindingsLogging(testing);
 }
 
 }  // namespace

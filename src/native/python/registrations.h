@@ -8,7 +8,16 @@
 
 namespace nuvrel::python {
 
+// Step 1: enumeration `LogSeverity`, its members exported into the module.
+void registerLogSeverity(pybind11::module_& module);
+
+// Step 2: function `init_logs`.
+void registerInitLogs(pybind11::module_& module);
+
 // Step 3: submodule `errors` with the exception classes and the translator.
 void makeErrorModule(pybind11::module_& module);
+
+// Hidden submodule `_testing`, created last: drives native code from tests.
+void addTestingBindingsLogging(pybind11::module_& testing);
 
 }  // namespace nuvrel::python
