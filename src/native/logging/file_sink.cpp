@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <memory>
 #include <cstdlib>
 #include <ctime>
 #include <iostream>
@@ -159,10 +160,14 @@ void startFileLogging(const std::string& appName, const LogConfig::FileSink& fil
 
     namespace keywords = boost::log::keywords;
     namespace sinks = boost::log::sinks;
+    // Appending: a second initLogs on the same directory adds a second file
+    // sink whose scan may yield the same counter as the first one's before
+    // that one has opened its file; truncating would then destroy what the
+    // first sink wrote.
     auto backend = boost::make_shared<sinks::text_file_backend>(
         keywords::file_name = (directory / (appName + "_%Y%m%d_%5N.log")).string(),
-        keywords::rotation_size = file.rotationSize, keywords::open_mode = std::ios_base::out,
-        keywords::auto_flush = true);
+        keywords::rotation_size = file.rotationSize,
+        keywords::open_mode = std::ios_base::out | std::ios_base::app, keywords::auto_flush = true);
     backend->set_file_collector(sinks::file::make_collector(
         keywords::target = directory.string(), keywords::max_size = file.maxSize,
         keywords::min_free_space = file.minFreeSpace, keywords::max_files = file.maxFiles));

@@ -6,6 +6,8 @@
 
 #include <pthread.h>
 
+#include <boost/json/parse.hpp>
+
 #include <future>
 #include <regex>
 
@@ -107,6 +109,44 @@ TEST_F(FrontEndTest, DebugLogJson) {
                 "[warning] Failed to write debug log from JSON (Debug log JSON is not an object.).\n"),
             std::string::npos)
       << console();
+}
+
+TEST_F(FrontEndTest, ThreadsLogWhileThresholdsChange) {
+  auto counted = [] {
+    const auto json = boost::json::parse(getLogStatisticsJson());
+    return json.at("counters").at("info").to_number<std::uint64_t>();
+  };
+  const auto before = counted();
+  constexpr int kThreads = 4;
+  constexpr int kRecords = 200;
+  std::vector<std::future<void>> writers;
+  for (int t = 0; t < kThreads; ++t) {
+    writers.push_back(std::async(std::launch::async, [t] {
+      setThreadName("writer-" + std::to_string(t));
+      for (int i = 0; i < kRecords; ++i) {
+        NUVREL_LOG(info) << "record " << t << "/" << i;
+      }
+    }));
+  }
+  auto changer = std::async(std::launch::async, [] {
+    for (int i = 0; i < 200; ++i) {
+      setLogLevel(i % 2 == 0 ? Severity::error : Severity::trace, LogSink::console);
+      ScopedLogLevelChange change(Severity::debug);
+    }
+  });
+  for (auto& writer : writers) {
+    ASSERT_EQ(writer.wait_for(std::chrono::seconds(30)), std::future_status::ready);
+  }
+  ASSERT_EQ(changer.wait_for(std::chrono::seconds(30)), std::future_status::ready);
+  EXPECT_EQ(counted() - before, std::uint64_t(kThreads * kRecords));
+  // Whatever reached the console arrived as whole lines.
+  std::istringstream lines(console());
+  for (std::string line; std::getline(lines, line);) {
+    if (line.find("record ") != std::string::npos) {
+      EXPECT_TRUE(std::regex_search(line, std::regex(R"(/writer-\d +\] \[\d+\] \[info\] record \d/\d+$)")))
+          << line;
+    }
+  }
 }
 
 TEST_F(FrontEndTest, ThreadNamesInRecords) {

@@ -150,6 +150,32 @@ TEST_F(InitLogsTest, FirstFileNameAndCounterContinuation) {
   EXPECT_NE(readFile(files[1]).find("second run"), std::string::npos);
 }
 
+TEST_F(InitLogsTest, SecondInitAddsSinksWithoutLosingLines) {
+  ::testing::internal::CaptureStdout();
+  ASSERT_TRUE(initLogs(configWithFile(dir_.str())));
+  ASSERT_TRUE(initLogs(configWithFile(dir_.str())));
+  ::testing::internal::GetCapturedStdout();
+  NUVREL_LOG(status) << "line one";
+  NUVREL_LOG(status) << "line two";
+  closeLogs();
+
+  // Two console sinks and two file sinks: every line twice, none lost.
+  auto occurrences = [](const std::string& text, const std::string& what) {
+    std::size_t n = 0;
+    for (auto pos = text.find(what); pos != std::string::npos; pos = text.find(what, pos + 1)) {
+      ++n;
+    }
+    return n;
+  };
+  EXPECT_EQ(occurrences(console(), "] line one\n"), 2u);
+  std::string files;
+  for (const auto& file : filesIn(dir_.path())) {
+    files += readFile(file);
+  }
+  EXPECT_EQ(occurrences(files, "] line one\n"), 2u) << files;
+  EXPECT_EQ(occurrences(files, "] line two\n"), 2u) << files;
+}
+
 TEST_F(InitLogsTest, PrunesOldFilesToTheLimit) {
   const auto now = std::time(nullptr);
   for (int i = 0; i < 600; ++i) {
