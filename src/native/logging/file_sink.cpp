@@ -95,6 +95,30 @@ bool probeLogDirectory(const std::string& appName, const fs::path& directory) {
   return true;
 }
 
+std::string sameDirectoryKey(const fs::path& directory) {
+  boost::system::error_code ec;
+  const fs::path canonical = fs::weakly_canonical(directory, ec);
+  return (ec ? directory : canonical).lexically_normal().string();
+}
+
+void replaceFileSinkOn(const fs::path& directory) {
+  auto& sinks = loggerState().fileSinks;
+  const std::string key = sameDirectoryKey(directory);
+  auto core = boost::log::core::get();
+  for (auto it = sinks.begin(); it != sinks.end();) {
+    auto sink = it->sink.lock();
+    if (!sink || it->directory == key) {
+      if (sink) {
+        core->remove_sink(sink);
+        sink->flush();
+      }
+      it = sinks.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
 }  // namespace
 
 const fs::path& initialWorkingDirectory() { return captureInitialDirectory(); }
@@ -160,14 +184,16 @@ void startFileLogging(const std::string& appName, const LogConfig::FileSink& fil
 
     namespace keywords = boost::log::keywords;
     namespace sinks = boost::log::sinks;
-    // Appending: a second initLogs on the same directory adds a second file
-    // sink whose scan may yield the same counter as the first one's before
-    // that one has opened its file; truncating would then destroy what the
-    // first sink wrote.
+    // A second file sink on the same directory would scan the same files
+    // and could pick the counter of a file the first one has not opened yet;
+    // both would then truncate and overwrite one file. The older sink on
+    // that directory is closed instead, so that its file counts in the scan.
+    replaceFileSinkOn(directory);
+
     auto backend = boost::make_shared<sinks::text_file_backend>(
         keywords::file_name = (directory / (appName + "_%Y%m%d_%5N.log")).string(),
-        keywords::rotation_size = file.rotationSize,
-        keywords::open_mode = std::ios_base::out | std::ios_base::app, keywords::auto_flush = true);
+        keywords::rotation_size = file.rotationSize, keywords::open_mode = std::ios_base::out,
+        keywords::auto_flush = true);
     backend->set_file_collector(sinks::file::make_collector(
         keywords::target = directory.string(), keywords::max_size = file.maxSize,
         keywords::min_free_space = file.minFreeSpace, keywords::max_files = file.maxFiles));
@@ -182,6 +208,7 @@ void startFileLogging(const std::string& appName, const LogConfig::FileSink& fil
     sink->set_formatter(makeFormatter(file.format));
     sink->set_exception_handler(ReportFirstFailure{});
     boost::log::core::get()->add_sink(sink);
+    state.fileSinks.push_back({sameDirectoryKey(directory), sink});
 
     std::cout << "Will log to directory '" << directory.string() << "'." << std::endl;
     state.lastLogPath = file.directory;

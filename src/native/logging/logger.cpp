@@ -125,6 +125,7 @@ void closeLogs() {
   auto core = boost::log::core::get();
   core->flush();
   core->remove_all_sinks();
+  detail::loggerState().fileSinks.clear();
   detail::setLoggingEnabled(false);
 }
 

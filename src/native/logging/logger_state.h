@@ -9,6 +9,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "logging/log_config.h"
 
@@ -25,6 +26,12 @@ struct LoggerState {
   std::optional<LogConfig::SyslogSink> lastSyslogSink;
   boost::weak_ptr<StatisticsSink> statistics;
   boost::weak_ptr<boost::log::sinks::sink> syslog;
+  // The file sinks started so far, by directory; at most one per directory.
+  struct FileSinkEntry {
+    std::string directory;
+    boost::weak_ptr<boost::log::sinks::sink> sink;
+  };
+  std::vector<FileSinkEntry> fileSinks;
 };
 
 LoggerState& loggerState();

@@ -150,16 +150,18 @@ TEST_F(InitLogsTest, FirstFileNameAndCounterContinuation) {
   EXPECT_NE(readFile(files[1]).find("second run"), std::string::npos);
 }
 
-TEST_F(InitLogsTest, SecondInitAddsSinksWithoutLosingLines) {
+TEST_F(InitLogsTest, SecondInitOnTheSameDirectoryLosesNoLines) {
+  // Different layouts make a file written by two sinks at once visible.
+  LogConfig logfmt = configWithFile(dir_.str());
+  logfmt.file->format.logfmt = true;
   ::testing::internal::CaptureStdout();
   ASSERT_TRUE(initLogs(configWithFile(dir_.str())));
-  ASSERT_TRUE(initLogs(configWithFile(dir_.str())));
+  ASSERT_TRUE(initLogs(logfmt));
   ::testing::internal::GetCapturedStdout();
   NUVREL_LOG(status) << "line one";
   NUVREL_LOG(status) << "line two";
   closeLogs();
 
-  // Two console sinks and two file sinks: every line twice, none lost.
   auto occurrences = [](const std::string& text, const std::string& what) {
     std::size_t n = 0;
     for (auto pos = text.find(what); pos != std::string::npos; pos = text.find(what, pos + 1)) {
@@ -167,13 +169,31 @@ TEST_F(InitLogsTest, SecondInitAddsSinksWithoutLosingLines) {
     }
     return n;
   };
+  // Two console sinks; the second file sink replaced the first one on the
+  // same directory, so the files hold each line once, whole.
   EXPECT_EQ(occurrences(console(), "] line one\n"), 2u);
   std::string files;
   for (const auto& file : filesIn(dir_.path())) {
     files += readFile(file);
   }
-  EXPECT_EQ(occurrences(files, "] line one\n"), 2u) << files;
-  EXPECT_EQ(occurrences(files, "] line two\n"), 2u) << files;
+  const std::regex layout(R"re((ts=\S+ level=status count=\d+ tid=0x[0-9a-f]{16} tname=main msg="line (one|two)"\n){2})re");
+  EXPECT_TRUE(std::regex_match(files, layout)) << files;
+
+  // On another directory the earlier file sink stays.
+  TempDirectory other;
+  ::testing::internal::CaptureStdout();
+  ASSERT_TRUE(initLogs(configWithFile(dir_.str())));
+  ASSERT_TRUE(initLogs(configWithFile(other.str())));
+  ::testing::internal::GetCapturedStdout();
+  NUVREL_LOG(status) << "line three";
+  closeLogs();
+  for (const auto& directory : {dir_.path(), other.path()}) {
+    std::string text;
+    for (const auto& file : filesIn(directory)) {
+      text += readFile(file);
+    }
+    EXPECT_EQ(occurrences(text, "] line three\n"), 1u) << directory;
+  }
 }
 
 TEST_F(InitLogsTest, PrunesOldFilesToTheLimit) {
