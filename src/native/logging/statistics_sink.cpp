@@ -32,8 +32,15 @@ std::array<std::uint64_t, kSeverityCount> StatisticsBackend::counters() const {
 }
 
 bool isExcludedFromStatistics(std::string_view threadName) noexcept {
-  return threadName.size() > 3 && threadName.starts_with("fw_") && threadName[3] >= '0' &&
-         threadName[3] <= '9';
+  if (threadName.size() <= 3 || !threadName.starts_with("fw_")) {
+    return false;
+  }
+  for (char c : threadName.substr(3)) {
+    if (c < '0' || c > '9') {
+      return false;
+    }
+  }
+  return true;
 }
 
 boost::shared_ptr<StatisticsSink> makeStatisticsSink() {

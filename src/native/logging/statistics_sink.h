@@ -1,5 +1,6 @@
 // The internal sink that counts records per severity. It takes every record
-// except those of threads named "fw_<digits>...", whatever the thresholds.
+// except those of threads whose whole name is "fw_" and digits, whatever the
+// thresholds.
 #pragma once
 
 #include <boost/log/core/record_view.hpp>
@@ -36,7 +37,7 @@ class StatisticsSink : public boost::log::sinks::synchronous_sink<StatisticsBack
 // A new sink with its filter; not yet added to the core.
 boost::shared_ptr<StatisticsSink> makeStatisticsSink();
 
-// True for names that begin with "fw_" and a digit.
+// True for names that are "fw_" followed by one or more digits, nothing else.
 bool isExcludedFromStatistics(std::string_view threadName) noexcept;
 
 // The JSON text of getLogStatisticsJson for these counters.

@@ -111,7 +111,8 @@ TEST_F(InitLogsTest, StatisticsCountEverySeverityButSkipFwThreads) {
   EXPECT_EQ(counter(after, "error") - counter(before, "error"), 1u);
 
   EXPECT_TRUE(detail::isExcludedFromStatistics("fw_0"));
-  EXPECT_TRUE(detail::isExcludedFromStatistics("fw_12x"));
+  EXPECT_TRUE(detail::isExcludedFromStatistics("fw_1234"));
+  EXPECT_FALSE(detail::isExcludedFromStatistics("fw_12x"));
   EXPECT_FALSE(detail::isExcludedFromStatistics("fw_"));
   EXPECT_FALSE(detail::isExcludedFromStatistics("fw_x1"));
   EXPECT_FALSE(detail::isExcludedFromStatistics("xfw_1"));
