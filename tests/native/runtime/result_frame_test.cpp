@@ -12,6 +12,7 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "errors/exception.h"
 #include "errors/exception_utils.h"
@@ -259,24 +260,35 @@ TEST(Fulfiller, OtherRejectionsArePassedOnUnchanged) {
   EXPECT_EQ(result.exception(), error);
 }
 
-// Runs `a` and `b` on two threads released together. Returns false if they
-// did not both finish within the time limit (the threads are then detached:
-// a hung race must fail the test, not hang it).
-bool runTogether(std::function<void()> a, std::function<void()> b,
-                 std::chrono::milliseconds limit = std::chrono::seconds(5)) {
+// Runs `a(round)` and `b(round)` for every round on two threads that meet
+// before each round, so that both calls of a round start at nearly the same
+// instant. Returns false if the threads did not finish within the time limit
+// (they are then detached: a hung race must fail the test, not hang it).
+bool raceRounds(int rounds, std::function<void(int)> a, std::function<void(int)> b,
+                std::chrono::seconds limit = std::chrono::seconds(20)) {
   struct Shared {
-    std::atomic<int> ready{0};
+    explicit Shared(int rounds) : arrivals(static_cast<std::size_t>(rounds)) {}
+    std::vector<std::atomic<int>> arrivals;
     std::mutex mutex;
     std::condition_variable done;
     int finished = 0;
   };
-  auto shared = std::make_shared<Shared>();
-  auto body = [shared](std::function<void()> f) {
-    shared->ready.fetch_add(1);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (shared->ready.load() < 2 && std::chrono::steady_clock::now() < deadline) {
+  auto shared = std::make_shared<Shared>(rounds);
+  auto body = [shared, rounds, limit](std::function<void(int)> f) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    for (int round = 0; round < rounds; ++round) {
+      auto& arrivals = shared->arrivals[static_cast<std::size_t>(round)];
+      arrivals.fetch_add(1);
+      for (int spins = 0; arrivals.load() < 2; ++spins) {
+        if (spins > 1000) {
+          std::this_thread::yield();
+        }
+        if (std::chrono::steady_clock::now() > deadline) {
+          return;
+        }
+      }
+      f(round);
     }
-    f();
     std::lock_guard lock(shared->mutex);
     ++shared->finished;
     shared->done.notify_all();
@@ -298,42 +310,53 @@ bool runTogether(std::function<void()> a, std::function<void()> b,
   return finished;
 }
 
+struct RaceRound {
+  std::shared_ptr<Frame> frame = Frame::make("race");
+  std::optional<utils::Fulfiller<std::unique_ptr<int>>> fulfiller{makeAsyncioFulfiller(frame)};
+  std::shared_ptr<Recorder> recorder = std::make_shared<Recorder>();
+};
+
+constexpr int kRaceRounds = 2000;
+
 TEST(ResultFrameRace, ResultAndRegistrationAtTheSameMomentRunTheContinuationOnce) {
-  constexpr int kRounds = 2000;
+  // Owned by a shared pointer: detached threads of a failed run keep it alive.
+  auto rounds = std::make_shared<std::vector<RaceRound>>(kRaceRounds);
+  std::atomic<std::thread::id> producer;
+  ASSERT_TRUE(raceRounds(
+      kRaceRounds,
+      [rounds, &producer](int i) {
+        producer = std::this_thread::get_id();
+        (*rounds)[static_cast<std::size_t>(i)].fulfiller->fulfill(std::make_unique<int>(i));
+      },
+      [rounds](int i) {
+        auto& round = (*rounds)[static_cast<std::size_t>(i)];
+        round.frame->setContinuation(round.recorder->continuation());
+      }));
   int ranOnProducer = 0;
-  for (int round = 0; round < kRounds; ++round) {
-    auto frame = Frame::make("race");
-    auto fulfiller = makeAsyncioFulfiller(frame);
-    auto recorder = std::make_shared<Recorder>();
-    std::thread::id producer;
-    ASSERT_TRUE(runTogether(
-        [&] {
-          producer = std::this_thread::get_id();
-          fulfiller.fulfill(std::make_unique<int>(round));
-        },
-        [&] { frame->setContinuation(recorder->continuation()); }))
-        << "round " << round;
-    ASSERT_EQ(recorder->runs, 1) << "round " << round;
-    ASSERT_EQ(recorder->value, round);
-    ASSERT_EQ(frame->state(), Frame::Consumed);
-    ranOnProducer += recorder->thread.load() == producer;
+  for (int i = 0; i < kRaceRounds; ++i) {
+    const auto& round = (*rounds)[static_cast<std::size_t>(i)];
+    ASSERT_EQ(round.recorder->runs, 1) << "round " << i;
+    ASSERT_EQ(round.recorder->value, i);
+    ASSERT_EQ(round.frame->state(), Frame::Consumed);
+    ranOnProducer += round.recorder->thread.load() == producer.load();
   }
-  // Both orders are expected to occur; this is information, not a
-  // requirement, because the scheduler decides.
+  // Which side ran the continuation is up to the scheduler: information only.
   RecordProperty("ranOnProducer", ranOnProducer);
 }
 
 TEST(ResultFrameRace, CancellationAndRegistrationAtTheSameMomentRunTheContinuationOnce) {
-  constexpr int kRounds = 1000;
-  for (int round = 0; round < kRounds; ++round) {
-    auto frame = Frame::make("race-cancel");
-    auto fulfiller = std::make_unique<utils::Fulfiller<std::unique_ptr<int>>>(
-        makeAsyncioFulfiller(frame));
-    auto recorder = std::make_shared<Recorder>();
-    ASSERT_TRUE(runTogether([&] { fulfiller.reset(); },
-                            [&] { frame->setContinuation(recorder->continuation()); }));
-    ASSERT_EQ(recorder->runs, 1) << "round " << round;
-    ASSERT_EQ(recorder->value, -2);
+  auto rounds = std::make_shared<std::vector<RaceRound>>(kRaceRounds);
+  ASSERT_TRUE(raceRounds(
+      kRaceRounds,
+      [rounds](int i) { (*rounds)[static_cast<std::size_t>(i)].fulfiller.reset(); },
+      [rounds](int i) {
+        auto& round = (*rounds)[static_cast<std::size_t>(i)];
+        round.frame->setContinuation(round.recorder->continuation());
+      }));
+  for (int i = 0; i < kRaceRounds; ++i) {
+    const auto& round = (*rounds)[static_cast<std::size_t>(i)];
+    ASSERT_EQ(round.recorder->runs, 1) << "round " << i;
+    ASSERT_EQ(round.recorder->value, -2);
   }
 }
 
