@@ -26,6 +26,9 @@ void registerAll(py::module_& m) {
   m.attr("__commit_hash__") = nuvrel::version::commitHash();
 
   nuvrel::python::makeErrorModule(m);
+
+  auto testing = m.def_submodule("_testing", "Test-only bindings; not part of the API.");
+  nuvrel::python::addTestingBindingsBridge(testing);
 }
 
 }  // namespace
