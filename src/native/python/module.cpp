@@ -27,7 +27,9 @@ void registerAll(py::module_& m) {
 
   nuvrel::python::makeErrorModule(m);
 
-  auto testing = m.def_submodule("_testing", "Test-only bindings; not part of the API.");
+  // Hooks for the test suite only; not part of the public API.
+  auto testing = m.def_submodule("_testing");
+  nuvrel::python::addTestingBindingsErrors(testing);
   nuvrel::python::addTestingBindingsBridge(testing);
 }
 

@@ -11,8 +11,8 @@ namespace nuvrel::python {
 // Step 3: submodule `errors` with the exception classes and the translator.
 void makeErrorModule(pybind11::module_& module);
 
-// Test-only bindings, added to the hidden submodule `_testing` after all
-// registrations.
+// Test-only bindings, registered into the hidden submodule `_testing`.
+void addTestingBindingsErrors(pybind11::module_& testing);
 void addTestingBindingsBridge(pybind11::module_& testing);
 
 }  // namespace nuvrel::python
