@@ -3,6 +3,8 @@ native coroutines awaiting results that real background threads deliver."""
 
 import asyncio
 import gc
+import subprocess
+import sys
 import weakref
 
 import pytest
@@ -203,3 +205,32 @@ async def test_bad_delay_is_refused(bridge):
         bridge.answer_later("value", 1, delay_ms=-1)
     with pytest.raises(ValueError, match="unknown answer kind 'maybe'"):
         bridge.answer_later("maybe")
+
+
+SHUTDOWN_SCRIPT = """
+import asyncio
+from nuvrel.comms import _comms
+
+bridge = _comms._testing.bridge.Bridge()
+
+async def main():
+    # Delivered by its thread only once the interpreter is shutting down:
+    # the bridge (a global) joins that thread while it is destroyed.
+    global pending
+    pending = bridge.answer_later("value", 1, delay_ms=300)
+    nested = bridge.chained("value", 2, delay_ms=300)
+
+asyncio.run(main())
+print("main done", flush=True)
+"""
+
+
+def test_results_arriving_during_interpreter_shutdown_are_skipped(tmp_path):
+    script = tmp_path / "shutdown.py"
+    script.write_text(SHUTDOWN_SCRIPT)
+    completed = subprocess.run(
+        [sys.executable, str(script)], capture_output=True, text=True, timeout=30
+    )
+    assert completed.returncode == 0, completed.stderr
+    assert completed.stdout == "main done\n"
+    assert "Fatal Python error" not in completed.stderr

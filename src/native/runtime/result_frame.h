@@ -141,6 +141,9 @@ class ResultFrame : public std::enable_shared_from_this<ResultFrame<T>> {
   template <typename C>
     requires Continuation<C, T>
   void setContinuation(C&& continuation) {
+    // A continuation replaced here is released after the lock is let go:
+    // what it holds may need other locks to be released.
+    std::optional<detail::StoredContinuation<T>> replaced;
     std::unique_lock lock(mutex_);
     switch (state_) {
       case Available:
@@ -156,7 +159,9 @@ class ResultFrame : public std::enable_shared_from_this<ResultFrame<T>> {
       case Pending:
         // Storing under the same lock that a result is stored under is what
         // keeps a result arriving now from missing the continuation.
+        replaced = std::exchange(continuation_, std::nullopt);
         continuation_.emplace(std::forward<C>(continuation));
+        lock.unlock();
         return;
     }
   }

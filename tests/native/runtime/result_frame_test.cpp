@@ -150,6 +150,21 @@ TEST(ResultFrame, ASecondResultDoesNotRunTheContinuationAgain) {
   EXPECT_EQ(recorder.value, 1);
 }
 
+TEST(ResultFrame, ALaterRegistrationReplacesAPendingContinuation) {
+  auto frame = Frame::make("replace");
+  Recorder first;
+  Recorder second;
+  auto firstHolds = std::make_shared<int>(0);
+  frame->setContinuation([firstHolds, c = first.continuation()](Frame& f) mutable { c(f); });
+  EXPECT_EQ(firstHolds.use_count(), 2);
+  frame->setContinuation(second.continuation());
+  EXPECT_EQ(firstHolds.use_count(), 1);  // the replaced continuation was released
+  frame->setValue(std::make_unique<int>(8));
+  EXPECT_EQ(first.runs, 0);
+  EXPECT_EQ(second.runs, 1);
+  EXPECT_EQ(second.value, 8);
+}
+
 TEST(ResultFrame, AThrowingContinuationDoesNotReachTheProducer) {
   auto frame = Frame::make("throws");
   frame->setContinuation([](Frame&) { throw std::runtime_error("continuation failed"); });
