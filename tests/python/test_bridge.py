@@ -5,6 +5,7 @@ import asyncio
 import gc
 import subprocess
 import sys
+import threading
 import weakref
 
 import pytest
@@ -119,6 +120,32 @@ async def test_python_cancelling_the_future_discards_the_later_result(bridge, lo
     await asyncio.sleep(0.05)
     assert future.cancelled()
     assert loop_errors == []
+
+
+def test_result_for_a_closed_loop_is_dropped_quietly(bridge):
+    loop = asyncio.new_event_loop()
+
+    async def start():
+        return bridge.answer_later("value", 1, delay_ms=50)
+
+    future = loop.run_until_complete(start())
+    loop.close()
+    bridge.close()  # joins the thread, which has delivered by then
+    assert bridge.awaits_passed() == 0  # the resumption could not be posted
+    assert not future.done()
+
+
+async def test_coroutine_submitted_from_another_thread_runs_on_the_loop(bridge):
+    ran = asyncio.Event()
+    threads = []
+
+    async def job():
+        threads.append(threading.get_ident())
+        ran.set()
+
+    bridge.run_coroutine_from_thread(job())
+    await asyncio.wait_for(ran.wait(), WAIT)
+    assert threads == [threading.get_ident()]
 
 
 async def test_set_result_on_the_loop_thread_completes_at_once(bridge):

@@ -457,6 +457,16 @@ void addTestingBindingsBridge(py::module_& testing) {
              fulfiller = utils::Fulfiller<std::int64_t>();
              return future;
            })
+      .def("run_coroutine_from_thread",
+           [](TestBridge& b, py::object coroutine) {
+             auto loop = b.loop();
+             auto handle = b.factory().create([&] { return coroutine; });
+             std::thread thread([loop, handle = std::move(handle)]() mutable {
+               handle.visit([&](py::handle c) { loop.runCoroutineThreadsafe(c); });
+             });
+             GilScopedReleaseIfHeld release;
+             thread.join();
+           })
       .def_static("drop_factory_on_thread", &dropFactoryOnThread, py::arg("objects"));
 }
 
