@@ -25,6 +25,7 @@
 #include "errors/exception_or.h"
 #include "errors/exception_utils.h"
 #include "logging/log.h"
+#include "utils/move_only_function.h"
 
 namespace nuvrel::python {
 
@@ -43,32 +44,6 @@ std::exception_ptr makeCancellationError();
 std::exception_ptr makeReadBeforeSetError();
 [[noreturn]] void throwConsumedTwice();
 
-// Move-only storage for one continuation of any type.
-template <typename T>
-class StoredContinuation {
- public:
-  template <typename C>
-  explicit StoredContinuation(C&& continuation)
-      : impl_(std::make_unique<Impl<std::decay_t<C>>>(std::forward<C>(continuation))) {}
-
-  void operator()(ResultFrame<T>& frame) { impl_->call(frame); }
-
- private:
-  struct Base {
-    virtual ~Base() = default;
-    virtual void call(ResultFrame<T>& frame) = 0;
-  };
-  template <typename C>
-  struct Impl final : Base {
-    explicit Impl(C&& c) : continuation(std::move(c)) {}
-    explicit Impl(const C& c) : continuation(c) {}
-    void call(ResultFrame<T>& frame) override { continuation(frame); }
-    C continuation;
-  };
-
-  std::unique_ptr<Base> impl_;
-};
-
 }  // namespace detail
 
 template <typename T>
@@ -79,6 +54,7 @@ class ResultFrame : public std::enable_shared_from_this<ResultFrame<T>> {
 
  public:
   using Value = T;
+  using StoredContinuation = utils::ts::MoveOnlyFunction<void(ResultFrame&)>;
 
   enum State : int { Pending = 0, Available = 1, Consumed = 2 };
 
@@ -143,13 +119,13 @@ class ResultFrame : public std::enable_shared_from_this<ResultFrame<T>> {
   void setContinuation(C&& continuation) {
     // A continuation replaced here is released after the lock is let go:
     // what it holds may need other locks to be released.
-    std::optional<detail::StoredContinuation<T>> replaced;
+    std::optional<StoredContinuation> replaced;
     std::unique_lock lock(mutex_);
     switch (state_) {
       case Available:
         lock.unlock();
         {
-          detail::StoredContinuation<T> now(std::forward<C>(continuation));
+          StoredContinuation now(std::forward<C>(continuation));
           run(now);
         }
         return;
@@ -169,7 +145,7 @@ class ResultFrame : public std::enable_shared_from_this<ResultFrame<T>> {
  private:
   void store(ExceptionOr<T>&& result, bool onlyIfPending) {
     std::optional<ExceptionOr<T>> previous;
-    std::optional<detail::StoredContinuation<T>> continuation;
+    std::optional<StoredContinuation> continuation;
     {
       std::lock_guard lock(mutex_);
       if (onlyIfPending && state_ != Pending) {
@@ -190,7 +166,7 @@ class ResultFrame : public std::enable_shared_from_this<ResultFrame<T>> {
     }
   }
 
-  void run(detail::StoredContinuation<T>& continuation) {
+  void run(StoredContinuation& continuation) {
     doTryAndLog([&] { continuation(*this); }, "ResultFrame continuation");
   }
 
@@ -198,7 +174,7 @@ class ResultFrame : public std::enable_shared_from_this<ResultFrame<T>> {
   mutable std::mutex mutex_;
   State state_ = Pending;
   std::optional<ExceptionOr<T>> result_;
-  std::optional<detail::StoredContinuation<T>> continuation_;
+  std::optional<StoredContinuation> continuation_;
 };
 
 }  // namespace nuvrel::python
