@@ -9,8 +9,10 @@
 // Threads: every operation may be called from any thread. The continuation
 // runs on the thread that completes the hand-over: the producer's thread when
 // the continuation was registered first, the registering thread when the
-// result was already there. It runs exactly once per frame, with no lock of
-// the frame held, so it may read the frame.
+// result was already there. It runs once the frame has a result, and never
+// more than once, with no lock of the frame held, so it may read the frame.
+// A result holding Python references is released wherever the frame is: such
+// frames (T = pybind11::object) are only used on the asyncio loop's thread.
 #pragma once
 
 #include <concepts>
