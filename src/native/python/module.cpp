@@ -57,6 +57,8 @@ void registerAll(py::module_& m) {
   nuvrel::python::addTestingBindingsDestinations(testing);
 
   nuvrel::python::addTestingBindingsLogging(testing);
+
+  nuvrel::python::addTestingBindingsBridge(testing);
 }
 
 }  // namespace

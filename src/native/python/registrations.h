@@ -42,6 +42,7 @@ void addPythonBindingsForSchemaCompiler(pybind11::module_& module);
 // Test-only bindings, registered into the hidden submodule `_testing` that the
 // entry creates after all registrations.
 void addTestingBindingsErrors(pybind11::module_& testing);
+void addTestingBindingsBridge(pybind11::module_& testing);
 
 void addTestingBindingsDestinations(pybind11::module_& testing);
 
