@@ -25,9 +25,41 @@ void registerAll(py::module_& m) {
   m.attr("__version__") = std::string(nuvrel::version::kModuleVersion);
   m.attr("__commit_hash__") = nuvrel::version::commitHash();
 
+  // Steps 1-2: LogSeverity (members exported into the module), init_logs.
+  nuvrel::python::registerLogSeverity(m);
+  nuvrel::python::registerInitLogs(m);
+
+  // Step 3: submodule errors.
   nuvrel::python::makeErrorModule(m);
 
-  auto testing = m.def_submodule("_testing", "Test-only bindings; not part of the API.");
+  // Step 4: SchemaLoader, InterfaceSchema.
+
+  // Step 5: DynamicStruct, DynamicList, DynamicListBuffer, DynamicEnum, unwrap.
+
+  // Step 6: Fulfiller, Callback.
+
+  // Step 7: DestinationParams, then _CapnpContext.
+  nuvrel::python::addPythonBindingsForDestinationParams(m);
+
+  // Step 8: DynamicClient.
+
+  // Step 9: DynamicServer.
+
+  // Step 10: submodule serialize.
+
+  // Step 11: submodule compiler.
+  nuvrel::python::addPythonBindingsForSchemaCompiler(m);
+
+  // Hooks for the test suite only; not part of the public API.
+  auto testing = m.def_submodule("_testing", "Test-only helpers.");
+  nuvrel::python::addTestingBindingsErrors(testing);
+
+  nuvrel::python::addTestingBindingsDestinations(testing);
+
+  nuvrel::python::addTestingBindingsLogging(testing);
+
+  nuvrel::python::addTestingBindingsBridge(testing);
+
   nuvrel::python::addTestingBindingsRuntime(testing);
 }
 
