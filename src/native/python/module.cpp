@@ -26,6 +26,10 @@ void registerAll(py::module_& m) {
   m.attr("__commit_hash__") = nuvrel::version::commitHash();
 
   nuvrel::python::makeErrorModule(m);
+  nuvrel::python::addPythonBindingsForSchemaLoader(m);
+  nuvrel::python::addPythonBindingsForDynamicValue(m);
+  // Steps 6 to 9 (callbacks, context, client, server) come between these.
+  nuvrel::python::addPythonBindingsForSerialization(m);
 }
 
 }  // namespace

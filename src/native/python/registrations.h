@@ -11,4 +11,14 @@ namespace nuvrel::python {
 // Step 3: submodule `errors` with the exception classes and the translator.
 void makeErrorModule(pybind11::module_& module);
 
+// Step 4: classes SchemaLoader and InterfaceSchema.
+void addPythonBindingsForSchemaLoader(pybind11::module_& module);
+
+// Step 5: classes DynamicStruct, DynamicList, DynamicListBuffer, DynamicEnum
+// and the function unwrap.
+void addPythonBindingsForDynamicValue(pybind11::module_& module);
+
+// Step 10: submodule `serialize`.
+void addPythonBindingsForSerialization(pybind11::module_& module);
+
 }  // namespace nuvrel::python
