@@ -4,61 +4,17 @@
 #include <capnp/schema.capnp.h>
 #include <kj/debug.h>
 
-#include <cctype>
-#include <charconv>
-#include <regex>
 #include <string>
 
 #include "errors/exception.h"
 #include "errors/throw_error.h"
 #include "protocol/schema_blob.h"
+#include "version/sem_ver.h"
 
 namespace nuvrel::python {
 
-namespace {
-
-std::string_view trim(std::string_view text) {
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) {
-    text.remove_prefix(1);
-  }
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) {
-    text.remove_suffix(1);
-  }
-  return text;
-}
-
-const std::regex& semanticVersionGrammar() {
-  static const std::regex grammar(
-      "^(0|[1-9]\\d*)\\.(0|[1-9]\\d*)\\.(0|[1-9]\\d*)"
-      "(?:-((?:0|[1-9]\\d*|\\d*[a-zA-Z-][0-9a-zA-Z-]*)"
-      "(?:\\.(?:0|[1-9]\\d*|\\d*[a-zA-Z-][0-9a-zA-Z-]*))*))?"
-      "(?:\\+([0-9a-zA-Z-]+(?:\\.[0-9a-zA-Z-]+)*))?$");
-  return grammar;
-}
-
-}  // namespace
-
-std::uint64_t semanticVersionMajor(std::string_view text) {
-  const auto trimmed = trim(text);
-  if (trimmed.empty()) {
-    return 0;
-  }
-  const std::string subject(trimmed);
-  std::smatch match;
-  if (!std::regex_match(subject, match, semanticVersionGrammar())) {
-    throw Exception("Invalid version expression: '" + std::string(text) + "'.");
-  }
-  const std::string major = match[1].str();
-  std::uint64_t value = 0;
-  const auto [end, error] = std::from_chars(major.data(), major.data() + major.size(), value);
-  if (error != std::errc() || end != major.data() + major.size()) {
-    throw Exception("Invalid version expression: '" + std::string(text) + "'.");
-  }
-  return value;
-}
-
 SchemaLoaderWrapper::SchemaLoaderWrapper(std::string_view schema, std::string_view version) {
-  if (version.empty() || semanticVersionMajor(version) < 3) {
+  if (version.empty() || SemVer(version).major() < 3) {
     throwError(PythonCapnpErrc::runtimeError,
                "Cannot load a schema generated with a version older than 3.0.0");
   }

@@ -71,9 +71,6 @@ class InterfaceSchemaWrapper {
   std::uint64_t id_;
 };
 
-// The major number of a semantic version text ("" and blank give 0).
-std::uint64_t semanticVersionMajor(std::string_view text);
-
 }  // namespace nuvrel::python
 
 namespace nuvrel {

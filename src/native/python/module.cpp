@@ -30,6 +30,9 @@ void registerAll(py::module_& m) {
   nuvrel::python::addPythonBindingsForDynamicValue(m);
   // Steps 6 to 9 (callbacks, context, client, server) come between these.
   nuvrel::python::addPythonBindingsForSerialization(m);
+
+  auto testing = m.def_submodule("_testing", "Test-only bindings; not part of the API.");
+  nuvrel::python::addTestingBindingsValues(testing);
 }
 
 }  // namespace

@@ -21,4 +21,7 @@ void addPythonBindingsForDynamicValue(pybind11::module_& module);
 // Step 10: submodule `serialize`.
 void addPythonBindingsForSerialization(pybind11::module_& module);
 
+// Test-only bindings, added to the hidden submodule `_testing`.
+void addTestingBindingsValues(pybind11::module_& testing);
+
 }  // namespace nuvrel::python

@@ -1,0 +1,27 @@
+# A peer's newer layouts of the lists in values_test.capnp: elements larger
+# than ours, as a sender with an extended schema writes them.
+@0xf2d7c1997502d9f0;
+
+struct ComplexV2 {
+  real @0 :Float64;
+  imag @1 :Float64;
+  extra @2 :Float64;
+}
+
+struct ComplexWithText {
+  real @0 :Float64;
+  imag @1 :Float64;
+  note @2 :Text;
+}
+
+struct Sample {
+  value @0 :Float64;
+  weight @1 :Float64;
+}
+
+# Same layout as values_test.capnp's Lists, with larger list elements.
+struct Lists {
+  f64List @0 :List(Sample);
+  complexList @1 :List(ComplexV2);
+  complexWithText @2 :List(ComplexWithText);
+}
