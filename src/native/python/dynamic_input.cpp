@@ -1,11 +1,14 @@
 #include "python/dynamic_input.h"
 
+#include <capnp/any.h>
+#include <capnp/message.h>
 #include <capnp/orphan.h>
 #include <kj/debug.h>
 #include <kj/exception.h>
 #include <pybind11/complex.h>
 
 #include <complex>
+#include <memory>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -126,12 +129,19 @@ capnp::DynamicEnum enumFromPython(capnp::EnumSchema schema, py::handle value) {
 
 // A private copy of a DynamicStruct's content, so that clearing the target
 // cannot wipe the source when both are the same memory (a group assigned
-// from itself). Falls back to the source itself when it cannot be copied.
+// from itself). The copy goes below the dynamic layer because a group cannot
+// be a message root. Falls back to the source itself when it cannot be
+// copied (a struct holding capabilities).
 py::object snapshotStruct(const DynamicStructWrapper& source) {
   try {
-    auto copy = EasyMessage<capnp::DynamicStruct>::fromReader(source.getBuilder().asReader(),
-                                                              source.getMessage()->keepAlive());
-    return py::cast(DynamicStructWrapper(std::move(copy), source.getRegistry()));
+    auto schema = source.getBuilder().getSchema();
+    auto scratch = std::make_unique<capnp::MallocMessageBuilder>(
+        EasyMessage<capnp::DynamicStruct>::kFirstSegmentWords);
+    scratch->setRoot(capnp::AnyStruct::Reader(source.getBuilder().asReader()));
+    auto copy = scratch->getRoot<capnp::AnyStruct>().as<capnp::DynamicStruct>(schema);
+    auto message = std::make_shared<EasyMessage<capnp::DynamicStruct>>(
+        std::move(scratch), schema, source.getMessage()->keepAlive());
+    return py::cast(DynamicStructWrapper(std::move(message), copy, source.getRegistry()));
   } catch (const kj::Exception&) {
     return py::cast(source);
   }

@@ -25,3 +25,23 @@ struct Lists {
   complexList @1 :List(ComplexV2);
   complexWithText @2 :List(ComplexWithText);
 }
+
+# values_test.capnp's EnumHolder with the enum as its raw number, so that a
+# value our Color does not name can be sent.
+struct EnumHolder {
+  color @0 :UInt16;
+}
+
+# Result with a third union member, at the same positions as Result's.
+struct ResultV2 {
+  union {
+    ok @0 :Text;
+    err @1 :AnyPointer;
+    other @2 :Void;
+  }
+}
+
+# Layout of values_test.capnp's WithResult.
+struct WithResultV2 {
+  result @0 :ResultV2;
+}

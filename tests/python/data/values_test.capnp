@@ -104,3 +104,7 @@ struct Lists {
   complexList @1 :List(Complex);
   complexWithText @2 :List(Complex);
 }
+
+struct EnumHolder {
+  color @0 :Color;
+}
