@@ -173,7 +173,9 @@ void addPythonBindingsForDynamicValue(py::module_& module) {
           [](DynamicStructWrapper& self, const std::string& name, const py::kwargs& kwargs) {
             return self.initStruct(name, kwargs);
           },
-          py::arg("name"), kInitStructDoc)
+          // The field name is left unnamed (positional): a field called "name"
+          // must still be usable as a keyword of the new struct.
+          kInitStructDoc)
       .def("init_list", &DynamicStructWrapper::initList, py::arg("name"), py::arg("size"),
            kInitListDoc)
       .def_property_readonly("capnp_id", &DynamicStructWrapper::capnpId,
