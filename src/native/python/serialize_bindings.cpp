@@ -23,7 +23,7 @@ using Message = EasyMessage<capnp::DynamicStruct>;
 
 #define NUVREL_SERIALIZE_ARGS(input)                            \
   "Args:\n"                                                     \
-  "    input_value: " input "\n"                                \
+  "    input: " input "\n"                                      \
   "    schema: The schema loader.\n"                            \
   "    struct_id: The id of the struct to convert.\n"
 
