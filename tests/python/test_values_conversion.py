@@ -377,3 +377,10 @@ def test_struct_list_elements_in_place(make):
     struct = make("AllTypes", innerList=[{"x": 1, "name": "a"}, make("Inner", x=2)])
     assert [(e.x, e.name if "name" in e else None) for e in struct.innerList] == \
         [(1, "a"), (2, None)]
+
+
+def test_buffer_of_2_to_the_32_items_is_refused_before_allocating(make):
+    huge = np.lib.stride_tricks.as_strided(np.zeros(1), shape=(2**32,), strides=(0,))
+    with pytest.raises(ValueError) as raised:
+        make("AllTypes").f64List = huge
+    assert str(raised.value) == "Buffer size exceeds the maximum allowed size of 2^32."

@@ -321,3 +321,26 @@ def test_received_float_list_is_a_buffer_and_init_list_is_not(receive, peer, mak
     struct = receive("AllTypes", peer.AllTypes.new_message(f64List=[1.0]).to_bytes_packed())
     assert type(struct.f64List) is _comms.DynamicListBuffer
     assert type(make("AllTypes").init_list("f64List", 1)) is _comms.DynamicList
+
+
+def test_unreadable_error_record(receive, peer_v2):
+    message = peer_v2.WithResultBadErr.new_message()
+    message.init("result").init("err").init("message").x = 1
+    with pytest.raises(errors.BaseError) as raised:
+        receive("WithResult", message.to_bytes_packed())
+    assert type(raised.value) is errors.BaseError
+    assert str(raised.value).startswith("Unable to parse server error (")
+
+
+def test_text_that_is_not_utf8(receive, peer_v2):
+    unterminated = receive("Inner", peer_v2.InnerBytes.new_message(name=b"ab").to_bytes_packed())
+    with pytest.raises(errors.BaseError, match="NUL-terminated"):
+        unterminated.name
+    struct = receive("Inner",
+                     peer_v2.InnerBytes.new_message(x=1, name=b"\xff\xfe\x00").to_bytes_packed())
+    with pytest.raises(errors.UnimplementedError) as raised:
+        struct.name
+    assert str(raised.value).startswith(
+        "Error converting capnp object to Python. This usually indicates a outdated client. "
+        "Please update the client to the latest Orvane release. (")
+    assert struct.x == 1

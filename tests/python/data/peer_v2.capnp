@@ -45,3 +45,27 @@ struct ResultV2 {
 struct WithResultV2 {
   result @0 :ResultV2;
 }
+
+# values_test.capnp's Inner with raw bytes where we expect text.
+struct InnerBytes {
+  x @0 :Int32;
+  name @1 :Data;
+}
+
+# An error record whose message is not text, inside a Result of the same
+# layout as values_test.capnp's WithResult.
+struct BadError {
+  code @0 :UInt32;
+  message @1 :InnerBytes;
+}
+
+struct ResultBadErr {
+  union {
+    ok @0 :Text;
+    err @1 :BadError;
+  }
+}
+
+struct WithResultBadErr {
+  result @0 :ResultBadErr;
+}
