@@ -67,11 +67,12 @@ std::string extractCurrentExceptionMessage() noexcept {
 
 namespace {
 
-// The source file relative to the root of the sources.
+// The source file relative to the root of the sources. Compilers see the
+// names relative to the build directory.
 std::string shortSourceName(const char* file) {
   std::filesystem::path path(file);
   std::string text = path.is_absolute() ? path.lexically_normal().string()
-                                        : (std::filesystem::path(NUVREL_SOURCE_ROOT) / path)
+                                        : (std::filesystem::path(NUVREL_BUILD_ROOT) / path)
                                               .lexically_normal()
                                               .string();
   const std::string_view root = NUVREL_SOURCE_ROOT;

@@ -13,11 +13,9 @@
 
 namespace nuvrel {
 
-// The API level a client speaks; a plain number.
+// The API level a client speaks; a plain number, of which this module only
+// ever asks for 6.
 enum KSAPIVersion_enum : int {
-  KS_API_LEVEL_1 = 1,
-  KS_API_LEVEL_4 = 4,
-  KS_API_LEVEL_5 = 5,
   KS_API_LEVEL_6 = 6,
 };
 

@@ -25,13 +25,44 @@ void registerAll(py::module_& m) {
   m.attr("__version__") = std::string(nuvrel::version::kModuleVersion);
   m.attr("__commit_hash__") = nuvrel::version::commitHash();
 
+  // Steps 1-2: LogSeverity (members exported into the module), init_logs.
+  nuvrel::python::registerLogSeverity(m);
+  nuvrel::python::registerInitLogs(m);
+
+  // Step 3: submodule errors.
   nuvrel::python::makeErrorModule(m);
+
+  // Step 4: SchemaLoader, InterfaceSchema.
   nuvrel::python::addPythonBindingsForSchemaLoader(m);
+
+  // Step 5: DynamicStruct, DynamicList, DynamicListBuffer, DynamicEnum, unwrap.
   nuvrel::python::addPythonBindingsForDynamicValue(m);
-  // Steps 6 to 9 (callbacks, context, client, server) come between these.
+
+  // Step 6: Fulfiller, Callback.
+
+  // Step 7: DestinationParams, then _CapnpContext.
+  nuvrel::python::addPythonBindingsForDestinationParams(m);
+
+  // Step 8: DynamicClient.
+
+  // Step 9: DynamicServer.
+
+  // Step 10: submodule serialize.
   nuvrel::python::addPythonBindingsForSerialization(m);
 
-  auto testing = m.def_submodule("_testing", "Test-only bindings; not part of the API.");
+  // Step 11: submodule compiler.
+  nuvrel::python::addPythonBindingsForSchemaCompiler(m);
+
+  // Hooks for the test suite only; not part of the public API.
+  auto testing = m.def_submodule("_testing", "Test-only helpers.");
+  nuvrel::python::addTestingBindingsErrors(testing);
+
+  nuvrel::python::addTestingBindingsDestinations(testing);
+
+  nuvrel::python::addTestingBindingsLogging(testing);
+
+  nuvrel::python::addTestingBindingsBridge(testing);
+
   nuvrel::python::addTestingBindingsValues(testing);
 }
 

@@ -18,7 +18,7 @@ VersionTriple extractVersionTriple(const std::string& text) noexcept {
   }
   VersionTriple triple{0, 0, 0};
   for (std::size_t i = 0; i < parts.size(); ++i) {
-    // lexical_cast accepts surrounding nothing: a space or a letter fails.
+    // A space, a letter or an empty part makes the conversion fail.
     if (!boost::conversion::try_lexical_convert(parts[i].data(), parts[i].size(), triple[i])) {
       return {0, 0, 0};
     }
