@@ -168,13 +168,14 @@ class FakeDataServer {
 
   std::string request;
   std::string failure;
+  bool clientClosed = false;
   // Set once the client's RPC system answered the early bootstrap question.
   std::optional<std::string> earlyQuestionAnswer;
 
  private:
   kj::Promise<void> run() {
     if (!script_.hello) {
-      return kj::NEVER_DONE;
+      return drain();
     }
     auto& text = *script_.hello;
     return stream_->write(text.data(), text.size()).then([this]() -> kj::Promise<void> {
@@ -211,7 +212,18 @@ class FakeDataServer {
     if (script_.closeAfterResponse) {
       stream_->shutdownWrite();
     }
-    return kj::NEVER_DONE;
+    return drain();
+  }
+
+  // Reads whatever the client still sends until it closes the connection.
+  kj::Promise<void> drain() {
+    return stream_->tryRead(buffer_, 1, sizeof(buffer_)).then([this](size_t n) -> kj::Promise<void> {
+      if (n == 0) {
+        clientClosed = true;
+        return kj::NEVER_DONE;
+      }
+      return drain();
+    });
   }
 
   kj::Promise<void> serveRpc() {
@@ -545,6 +557,8 @@ TEST_F(HttpUpgradeTest, RefusalsReachTheCallerWithClassAndMessage) {
     ASSERT_TRUE(result.hasException());
     const auto failure = failureOf(result.exception());
     EXPECT_EQ(failure.type, c.type) << failure.message;
+    // Whatever the failure, the connection is closed.
+    EXPECT_TRUE(testing::runUntil(executor, [&] { return fresh.clientClosed; }, 2000ms));
     if (c.prefixOnly) {
       // The rest is the event library's or the converter's own description.
       EXPECT_EQ(failure.message.rfind(c.message, 0), 0u) << failure.message;
@@ -604,6 +618,7 @@ TEST_F(HttpUpgradeTest, HelloRefusalsReachTheCaller) {
     EXPECT_EQ(failure.type, c.type) << failure.message;
     EXPECT_EQ(failure.message, c.message);
     EXPECT_TRUE(fresh.request.empty()) << "the client sent before the hello was accepted";
+    EXPECT_TRUE(testing::runUntil(executor, [&] { return fresh.clientClosed; }, 2000ms));
   }
 }
 
@@ -636,6 +651,44 @@ TEST_F(HttpUpgradeTest, ASilentServerTimesOutUnderTheAttemptsName) {
   const auto failure = failureOf(result.exception());
   EXPECT_EQ(failure.type, "KSTimeoutException");
   EXPECT_EQ(failure.message, "Execution of connection to the data-server took longer than 1s.");
+  // Cancelling the attempt closed the half-open connection.
+  EXPECT_TRUE(testing::runUntil(executor, [&] { return server.clientClosed; }, 2000ms));
+}
+
+TEST(PreCapnpHandshakeAsync, ReportsWhatTheHelloAnnounced) {
+  ThreadLocalExecutor<> executor;
+  {
+    auto pipe = kj::newTwoWayPipe();
+    auto& serverEnd = *pipe.ends[0];
+    // No protocol member: the field's default, capnp.
+    const std::string text = hello(R"({"kind":"orchestrator","schema":"1.18.2","pvVer":"26.10.1"})");
+    auto handshake = PreCapnpHandshake::doClientSideHandshake(
+        kj::mv(pipe.ends[1]), PreCapnpHandshake::ServerType::orchestrator,
+        OnOrvaneVersionMismatch::accept);
+    waitFor(executor, serverEnd.write(text.data(), text.size()), "hello");
+    auto result = testing::unwrapFor(executor, kj::mv(handshake));
+    EXPECT_EQ(result.serverVersion, SemVer(1, 18, 2));
+    EXPECT_EQ(result.serverOrvaneVersion, CalVer(26, 10, 1, 0));
+    EXPECT_EQ(result.protocol, nuvrel_capnp::HelloMsg::Protocol::CAPNP);
+    // The stream comes back, positioned after the hello.
+    ASSERT_TRUE(result.stream.get() != nullptr);
+    char byte = 0;
+    auto reading = result.stream->read(&byte, 1);
+    waitFor(executor, serverEnd.write("!", 1), "next byte");
+    waitFor(executor, kj::mv(reading), "read");
+    EXPECT_EQ(byte, '!');
+  }
+  {
+    auto pipe = kj::newTwoWayPipe();
+    auto& serverEnd = *pipe.ends[0];
+    const std::string text(256, 'x');
+    auto handshake = PreCapnpHandshake::doClientSideHandshakeNoCheck(kj::mv(pipe.ends[1]));
+    waitFor(executor, serverEnd.write(text.data(), text.size()), "hello");
+    auto result = testing::unwrapFor(executor, kj::mv(handshake));
+    EXPECT_FALSE(result.serverVersion.isSet());
+    EXPECT_FALSE(isSet(result.serverOrvaneVersion));
+    EXPECT_EQ(result.protocol, nuvrel_capnp::HelloMsg::Protocol::UNKNOWN);
+  }
 }
 
 TEST_F(HttpUpgradeTest, AGivenStreamSkipsTheConnect) {
