@@ -49,6 +49,7 @@ void registerAll(py::module_& m) {
   nuvrel::python::addTestingBindingsErrors(testing);
 
   nuvrel::python::addTestingBindingsDestinations(testing);
+  nuvrel::python::addTestingBindingsDataServer(testing);
 
 }
 

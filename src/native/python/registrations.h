@@ -39,5 +39,7 @@ void addTestingBindingsErrors(pybind11::module_& testing);
 
 void addTestingBindingsDestinations(pybind11::module_& testing);
 
+void addTestingBindingsDataServer(pybind11::module_& testing);
+
 
 }  // namespace nuvrel::python
