@@ -106,7 +106,7 @@ def bootstrap_message(question_id: int = 0) -> bytes:
     """An RPC Bootstrap message, built with pycapnp from Cap'n Proto's rpc.capnp."""
     import capnp  # the pycapnp peer
 
-    rpc = capnp.load("/usr/include/capnp/rpc.capnp", imports=["/usr/include"])
+    rpc = capnp.SchemaParser().load("/usr/include/capnp/rpc.capnp", imports=["/usr/include"])
     message = rpc.Message.new_message()
     message.init("bootstrap").questionId = question_id
     return message.to_bytes()

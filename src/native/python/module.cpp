@@ -25,7 +25,13 @@ void registerAll(py::module_& m) {
   m.attr("__version__") = std::string(nuvrel::version::kModuleVersion);
   m.attr("__commit_hash__") = nuvrel::version::commitHash();
 
+  // Steps 1-2: LogSeverity (members exported into the module), init_logs.
+  nuvrel::python::registerLogSeverity(m);
+  nuvrel::python::registerInitLogs(m);
+
+  // Step 3: submodule errors.
   nuvrel::python::makeErrorModule(m);
+
   // Step 4: SchemaLoader, InterfaceSchema.
 
   // Step 5: DynamicStruct, DynamicList, DynamicListBuffer, DynamicEnum, unwrap.
@@ -51,6 +57,9 @@ void registerAll(py::module_& m) {
   nuvrel::python::addTestingBindingsDestinations(testing);
   nuvrel::python::addTestingBindingsDataServer(testing);
 
+  nuvrel::python::addTestingBindingsLogging(testing);
+
+  nuvrel::python::addTestingBindingsBridge(testing);
 }
 
 }  // namespace

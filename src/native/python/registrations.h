@@ -8,6 +8,12 @@
 
 namespace nuvrel::python {
 
+// Step 1: enumeration `LogSeverity`, its members exported into the module.
+void registerLogSeverity(pybind11::module_& module);
+
+// Step 2: function `init_logs`.
+void registerInitLogs(pybind11::module_& module);
+
 // Step 3: submodule `errors` with the exception classes and the translator.
 void makeErrorModule(pybind11::module_& module);
 
@@ -36,8 +42,11 @@ void addPythonBindingsForSchemaCompiler(pybind11::module_& module);
 // Test-only bindings, registered into the hidden submodule `_testing` that the
 // entry creates after all registrations.
 void addTestingBindingsErrors(pybind11::module_& testing);
+void addTestingBindingsBridge(pybind11::module_& testing);
 
 void addTestingBindingsDestinations(pybind11::module_& testing);
+
+void addTestingBindingsLogging(pybind11::module_& testing);
 
 void addTestingBindingsDataServer(pybind11::module_& testing);
 

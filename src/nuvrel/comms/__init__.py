@@ -3,7 +3,9 @@
 from . import _comms
 from ._comms import (
     DestinationParams,
+    LogSeverity,
     errors,
+    init_logs,
 )
 
 from . import compiler
@@ -12,7 +14,9 @@ __version__ = "4.3.0"
 
 __all__ = [
     "DestinationParams",
+    "LogSeverity",
     "compiler",
     "errors",
+    "init_logs",
     "__version__",
 ]
