@@ -272,6 +272,7 @@ class FakeDataServer {
 struct RecordedRequest {
   std::string requestLine;
   std::map<std::string, std::string> headers;  // lower-case names
+  std::size_t headerLines = 0;                  // so that duplicates show
 };
 
 RecordedRequest parseRequest(const std::string& text) {
@@ -297,6 +298,7 @@ RecordedRequest parseRequest(const std::string& text) {
     std::string value = line.substr(colon + 1);
     value.erase(0, value.find_first_not_of(' '));
     request.headers[name] = value;
+    ++request.headerLines;
   }
   return request;
 }
@@ -401,6 +403,7 @@ TEST_F(HttpUpgradeTest, UpgradesToTheKernelAndCarriesRpc) {
       {"nuvrel.client.wantslyrvectors", "true"},
   };
   EXPECT_EQ(request.headers, expected) << server.request;
+  EXPECT_EQ(request.headerLines, expected.size()) << server.request;
 
   EXPECT_EQ(echo(kj::mv(kernel.stream), "through the kernel"), "through the kernel");
 }
