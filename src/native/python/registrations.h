@@ -48,6 +48,8 @@ void addTestingBindingsDestinations(pybind11::module_& testing);
 
 void addTestingBindingsLogging(pybind11::module_& testing);
 
+void addTestingBindingsRuntime(pybind11::module_& testing);
+
 void addTestingBindingsDataServer(pybind11::module_& testing);
 
 

@@ -18,7 +18,6 @@
 #include "errors/exception.h"
 #include "kj/thread_local_execution_context.h"
 #include "logging/thread_name.h"
-#include "runtime/blocking_region.h"
 #include "support/test_internal_context.h"
 
 namespace nuvrel::python {
@@ -98,17 +97,6 @@ int numberOf(const std::string& name) {
   const std::string prefix = "capnp_client-";
   EXPECT_EQ(name.substr(0, prefix.size()), prefix);
   return std::stoi(name.substr(prefix.size()));
-}
-
-bool waitForCounter(int expected, std::chrono::milliseconds bound) {
-  const auto deadline = std::chrono::steady_clock::now() + bound;
-  while (CapnpWorkerThread::runningThreads() != expected) {
-    if (std::chrono::steady_clock::now() > deadline) {
-      return false;
-    }
-    std::this_thread::sleep_for(1ms);
-  }
-  return true;
 }
 
 TEST(CapnpWorkerThread, WorkersAreNumberedConsecutivelyAndRunItemsInOrderOnTheirThread) {
@@ -295,46 +283,6 @@ TEST(CapnpWorkerThread, ShutdownCancelsRunningTasksAndDropsQueuedItemsOnTheWorke
   EXPECT_EQ(observed->contextDestroyedOn, workerThread);
   EXPECT_TRUE(observed->loopAliveAtContextDestruction);
   EXPECT_TRUE(observed->loopAliveAtItemDrop);
-}
-
-TEST(CapnpWorkerThread, AWorkerBlockedPastTheJoinTimeoutIsDetachedAndFinishesLater) {
-  static std::atomic<int> hookCalls{0};
-  hookCalls = 0;
-  setBlockingRegionHook([](utils::ts::MoveOnlyFunction<void()>& region) {
-    ++hookCalls;
-    region();
-  });
-
-  const int before = CapnpWorkerThread::runningThreads();
-  auto gate = std::make_shared<Gate>();
-  auto started = std::make_shared<Gate>();
-  auto finished = std::make_shared<Gate>();
-  std::optional<CapnpWorkerThread> worker;
-  worker.emplace(makeInternalContext());
-  ASSERT_TRUE(worker->pushWork(Work(
-      [gate, started, finished](CapnpThreadInternalContext&) {
-        started->open();
-        gate->wait(10s);
-        finished->open();
-      },
-      "block")));
-  ASSERT_TRUE(started->wait(kBound));
-  EXPECT_EQ(CapnpWorkerThread::runningThreads(), before + 1);
-  const auto t0 = std::chrono::steady_clock::now();
-  worker.reset();
-  const auto destructionTook = std::chrono::steady_clock::now() - t0;
-  setBlockingRegionHook(nullptr);
-
-  EXPECT_GE(destructionTook, 2s);
-  EXPECT_LT(destructionTook, 4s);
-  EXPECT_GE(hookCalls.load(), 1) << "the wait did not go through the blocking-region hook";
-  // Detached but still running: counted.
-  EXPECT_EQ(CapnpWorkerThread::runningThreads(), before + 1);
-
-  gate->open();
-  EXPECT_TRUE(finished->wait(kBound));
-  // It then pops the stop item the destructor pushed and ends on its own.
-  EXPECT_TRUE(waitForCounter(before, kBound));
 }
 
 // 100,000 items from 4 threads through one queue into one worker loop.
