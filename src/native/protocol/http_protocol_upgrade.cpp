@@ -1,8 +1,3 @@
-// GCC 12 at -O2 reports the moved-from kj::_::ExceptionOr inside KJ's
-// immediate promise nodes as possibly uninitialised when the value type holds
-// a std::variant or a std::set (a false positive of its inlining analysis).
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-
 #include "protocol/http_protocol_upgrade.h"
 
 #include <capnp/serialize.h>

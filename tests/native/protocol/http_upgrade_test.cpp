@@ -2,11 +2,6 @@
 // server on the test's event loop sends the hello, records the HTTP request
 // and answers by scenario; bodies are built with the generated builders
 // directly, independently of the conversions under test.
-// GCC 12 at -O2 reports the moved-from kj::_::ExceptionOr inside KJ's
-// immediate promise nodes as possibly uninitialised (a false positive of its
-// inlining analysis).
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-
 #include "protocol/http_protocol_upgrade.h"
 
 #include <capnp/rpc-twoparty.h>
