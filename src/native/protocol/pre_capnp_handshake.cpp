@@ -8,6 +8,7 @@
 
 #include "errors/exception.h"
 #include "errors/exception_utils.h"
+#include "kj/async_io.h"
 #include "logging/log.h"
 #include "protocol/schemas/session/session_protocol.capnp.h"
 #include "version/cal_ver.h"
@@ -34,6 +35,53 @@ std::string reasonOf(std::exception_ptr error) {
 }
 
 }  // namespace
+
+namespace {
+
+using HandshakeResult = PreCapnpHandshake::HandshakeResult;
+
+// Reads the hello into a buffer owned by the continuation, which also keeps
+// the stream until then; `finish` gets both.
+template <typename Finish>
+kj_asio::Hopefully<HandshakeResult> readHello(kj::Own<kj::AsyncIoStream> stream, Finish finish) {
+  auto buffer = kj::heapArray<kj::byte>(HelloMsg::FIXED_LENGTH);
+  auto& input = *stream;
+  auto reading = kj_asio::read(input, buffer.asPtr());
+  return reading.then(kj_asio::ifOk(
+      [stream = kj::mv(stream), buffer = kj::mv(buffer), finish = kj::mv(finish)]() mutable {
+        return finish(kj::mv(stream), buffer.asPtr().asConst());
+      }));
+}
+
+}  // namespace
+
+kj_asio::Hopefully<HandshakeResult> PreCapnpHandshake::doClientSideHandshake(
+    kj::Own<kj::AsyncIoStream> stream, ServerType serverType, OnOrvaneVersionMismatch policy) {
+  return readHello(kj::mv(stream), [serverType, policy](kj::Own<kj::AsyncIoStream>&& stream,
+                                                        kj::ArrayPtr<const kj::byte> bytes) {
+    auto hello = parseAndCheckHelloMessage(bytes, serverType, policy);
+    HandshakeResult result;
+    result.stream = kj::mv(stream);
+    result.serverVersion = serverSchemaVersion(*hello);
+    result.protocol = hello->getProtocol();
+    result.serverOrvaneVersion = CalVer(std::string(hello->getPvVer().cStr()));
+    return result;
+  });
+}
+
+kj_asio::Hopefully<HandshakeResult> PreCapnpHandshake::doClientSideHandshakeNoCheck(
+    kj::Own<kj::AsyncIoStream> stream) {
+  return readHello(kj::mv(stream),
+                   [](kj::Own<kj::AsyncIoStream>&& stream, kj::ArrayPtr<const kj::byte>) {
+                     HandshakeResult result;
+                     result.stream = kj::mv(stream);
+                     return result;
+                   });
+}
+
+SemVer PreCapnpHandshake::serverSchemaVersion(const HelloMsg::Reader& hello) {
+  return hello.hasSchema() ? SemVer(hello.getSchema().cStr()) : SemVer(1, 0, 0);
+}
 
 const SemVer& PreCapnpHandshake::clientVersion() {
   static const SemVer version(nuvrel_capnp::Session::CAPABILITY_VERSION.get().cStr());
@@ -68,7 +116,7 @@ OwnedHelloMsg PreCapnpHandshake::parseHelloMessage(kj::ArrayPtr<const kj::byte> 
 void PreCapnpHandshake::checkServerHelloMessage(const HelloMsg::Reader& hello,
                                                 ServerType serverType,
                                                 OnOrvaneVersionMismatch policy) {
-  const SemVer server = hello.hasSchema() ? SemVer(hello.getSchema().cStr()) : SemVer(1, 0, 0);
+  const SemVer server = serverSchemaVersion(hello);
   const CalVer serverOrvane(std::string(hello.getPvVer().cStr()));
   const SemVer& client = clientVersion();
   if (server.major() != client.major()) {

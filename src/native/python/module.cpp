@@ -58,6 +58,7 @@ void registerAll(py::module_& m) {
   nuvrel::python::addTestingBindingsErrors(testing);
 
   nuvrel::python::addTestingBindingsDestinations(testing);
+  nuvrel::python::addTestingBindingsDataServer(testing);
 
   nuvrel::python::addTestingBindingsLogging(testing);
 

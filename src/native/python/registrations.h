@@ -55,5 +55,7 @@ void addTestingBindingsRuntime(pybind11::module_& testing);
 void addTestingBindingsValues(pybind11::module_& testing);
 
 
+void addTestingBindingsDataServer(pybind11::module_& testing);
+
 
 }  // namespace nuvrel::python
