@@ -7,6 +7,13 @@
 #include <utility>
 #include <variant>
 
+// GCC 12 misreports -Wmaybe-uninitialized for the variant inside an
+// ExceptionOr when KJ holds one in its own optional storage (every
+// kj::Promise<ExceptionOr<T>> made from a value); the pragma covers the
+// implicitly defined members below.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+
 namespace nuvrel {
 
 template <typename T>
@@ -100,3 +107,5 @@ ExceptionOr<void> ExceptionOr<T>::ignoreResult() const {
 inline ExceptionOr<void> ok() { return {}; }
 
 }  // namespace nuvrel
+
+#pragma GCC diagnostic pop

@@ -30,6 +30,7 @@
 #include <variant>
 
 #include "kj/cross_thread_waiter_queue.h"
+#include "kj/hopefully.h"
 #include "kj/shared_only.h"
 
 namespace nuvrel::kj_asio {
@@ -113,7 +114,7 @@ class CrossThreadQueue final
     if (!queue->items_.empty()) {
       std::optional<T> item(kj::mv(queue->items_.front()));
       queue->items_.pop();
-      return kj::mv(item);
+      return readyNow(kj::mv(item));
     }
     // Registered under the queue lock: see the header comment.
     return queue->waiters_.wait().then([](std::monostate) { return std::optional<T>(); });

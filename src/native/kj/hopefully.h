@@ -85,10 +85,21 @@ Hopefully<T> captureExceptions(kj::Promise<T>&& promise) {
   }
 }
 
+// A promise already resolved to `value`. Use it instead of kj::Promise<T>(value):
+// GCC 12 reports a false -Wmaybe-uninitialized for the temporary that KJ
+// builds there when T holds a std::variant or std::optional.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+template <typename T>
+kj::Promise<T> readyNow(T value) {
+  return kj::Promise<T>(kj::mv(value));
+}
+#pragma GCC diagnostic pop
+
 // A Hopefully that resolves at once to `result`.
 template <typename T>
 Hopefully<T> ready(ExceptionOr<T> result) {
-  return Hopefully<T>(kj::mv(result));
+  return readyNow(kj::mv(result));
 }
 
 namespace detail {
@@ -100,7 +111,7 @@ template <typename Raw>
 OutOf<Raw> errorResult(std::exception_ptr error) {
   using Value = typename HopefullyTraits<Raw>::Value;
   if constexpr (HopefullyTraits<Raw>::isPromise) {
-    return kj::Promise<ExceptionOr<Value>>(ExceptionOr<Value>(kj::mv(error)));
+    return readyNow(ExceptionOr<Value>(kj::mv(error)));
   } else {
     return ExceptionOr<Value>(kj::mv(error));
   }
@@ -134,12 +145,11 @@ auto invokeCapturing(Call&& call) -> OutOf<std::invoke_result_t<Call&>> {
 template <typename F>
 auto hopefullyNow(F&& function) {
   using Raw = std::invoke_result_t<F&>;
-  using Value = typename detail::HopefullyTraits<Raw>::Value;
   auto out = detail::invokeCapturing(function);
   if constexpr (detail::HopefullyTraits<Raw>::isPromise) {
     return out;
   } else {
-    return Hopefully<Value>(kj::mv(out));
+    return readyNow(kj::mv(out));
   }
 }
 

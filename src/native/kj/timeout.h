@@ -30,7 +30,12 @@ kj_asio::Hopefully<T> preciseTimeoutAfter(kj::Timer& timer, std::chrono::millise
     return ExceptionOr<T>(std::make_exception_ptr(KSTimeoutException(
         "Execution of " + name + " took longer than " + durationText(timeout) + ".")));
   });
-  return task.exclusiveJoin(kj::mv(expired));
+  // A Hopefully should not reject; should a KJ component inside it do so
+  // anyway, the rejection becomes the error rather than escaping.
+  auto settled = task.catch_([](kj::Exception&& exception) {
+    return ExceptionOr<T>(std::make_exception_ptr(kj::mv(exception)));
+  });
+  return settled.exclusiveJoin(kj::mv(expired));
 }
 
 }  // namespace nuvrel

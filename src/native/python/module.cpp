@@ -59,6 +59,8 @@ void registerAll(py::module_& m) {
   nuvrel::python::addTestingBindingsLogging(testing);
 
   nuvrel::python::addTestingBindingsBridge(testing);
+  nuvrel::python::addTestingBindingsRuntime(testing);
+
 }
 
 }  // namespace

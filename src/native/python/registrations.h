@@ -48,5 +48,7 @@ void addTestingBindingsDestinations(pybind11::module_& testing);
 
 void addTestingBindingsLogging(pybind11::module_& testing);
 
+void addTestingBindingsRuntime(pybind11::module_& testing);
+
 
 }  // namespace nuvrel::python

@@ -186,5 +186,39 @@ TEST_F(CrossThreadQueueTest, ContendedProducersDeliverEveryItemOnceInPerProducer
   EXPECT_EQ(queue->waiterCount(), 0u);
 }
 
+// Ping-pong: the producer pushes the next item only after the consumer has
+// taken the previous one, so the consumer keeps finding the queue empty just
+// as the producer is about to push. A push whose wake-up were lost would
+// never be followed by another one, and the pop would time out.
+TEST_F(CrossThreadQueueTest, NoWakeUpIsLostWhenEveryPushMeetsAnEmptyQueue) {
+  constexpr int kRounds = 20000;
+  std::atomic<int> acknowledged{0};
+  std::atomic<bool> abandon{false};
+  std::thread producer([&]() {
+    for (int i = 0; i < kRounds && !abandon.load(); ++i) {
+      queue->push(Item(0, i));
+      while (acknowledged.load() <= i && !abandon.load()) {
+        std::this_thread::yield();
+      }
+    }
+  });
+  int received = 0;
+  try {
+    for (; received < kRounds; ++received) {
+      Item item = waitFor(executor, queue->pop(), "round " + std::to_string(received), 2000ms);
+      if (item.sequence != received) {
+        ADD_FAILURE() << "got " << item.sequence << " in round " << received;
+        break;
+      }
+      acknowledged = received + 1;
+    }
+  } catch (const std::exception& error) {
+    ADD_FAILURE() << error.what();
+  }
+  abandon = true;
+  producer.join();
+  EXPECT_EQ(received, kRounds);
+}
+
 }  // namespace
 }  // namespace nuvrel::kj_asio

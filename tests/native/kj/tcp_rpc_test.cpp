@@ -81,6 +81,20 @@ TEST_F(TcpRpcTest, ServerOnPortZeroLearnsItsPortAndServesEchoCalls) {
   }
 }
 
+TEST_F(TcpRpcTest, ServerOnAGivenReceiverAcceptsAtOnceAndBindFailuresReachTheCaller) {
+  auto receiver = waitFor(executor, io.network().parseAddress("127.0.0.1", 0))->listen();
+  const auto port = static_cast<std::uint16_t>(receiver->getPort());
+  TcpServer server(io.network(), kj::mv(receiver), rpcServer, "test server");
+  EXPECT_EQ(server.port(), port);
+  auto client = connectClient("127.0.0.1", port);
+  EXPECT_EQ(echo(*client, "given receiver"), "given receiver");
+
+  // The port is taken by `server`.
+  TcpServer second(io.network(), rpcServer, "second server");
+  EXPECT_THROW(second.bind(address_v4::loopback(), port), kj::Exception);
+  EXPECT_EQ(second.port(), 0);
+}
+
 TEST_F(TcpRpcTest, ConnectionStateLivesUntilThePeerDisconnects) {
   RpcServer server;
   // One end stays with the test, the other is served.
@@ -206,6 +220,48 @@ TEST_F(TcpRpcTest, RawDescriptorsNeedAnIoProvider) {
   rpcServer.newConnection(kj::mv(served), ConnectionMetadata());
   RpcClient client(io.wrapSocketFd(kj::mv(ours)), options());
   EXPECT_EQ(echo(client, "through a descriptor"), "through a descriptor");
+}
+
+// A proxy step that expects a four-byte preamble before the RPC traffic.
+class PreambleProxy final : public ProxyConnectionHandler {
+ public:
+  using ProxyConnectionHandler::ProxyConnectionHandler;
+
+ protected:
+  kj::Promise<kj::Own<kj::AsyncIoStream>> proxy(kj::Own<kj::AsyncIoStream>&& stream,
+                                                 const ConnectionMetadata&) override {
+    auto buffer = kj::heapArray<char>(4);
+    auto reading = stream->read(buffer.begin(), buffer.size());
+    return reading.then([stream = kj::mv(stream), buffer = kj::mv(buffer)]() mutable {
+      if (std::string(buffer.begin(), 4) != "PING") {
+        kj::throwFatalException(KJ_EXCEPTION(FAILED, "bad preamble"));
+      }
+      return kj::mv(stream);
+    });
+  }
+};
+
+TEST_F(TcpRpcTest, ProxyHandlerHandsTheTransformedStreamDownstream) {
+  PreambleProxy proxy(io, rpcServer, "preamble proxy");
+  const struct {
+    const char* preamble;
+    bool served;
+  } cases[] = {{"PING", true}, {"PONG", false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.preamble);
+    auto pipe = kj::newTwoWayPipe();
+    proxy.newConnection(kj::mv(pipe.ends[0]), ConnectionMetadata());
+    auto& ours = *pipe.ends[1];
+    waitFor(executor, ours.write(c.preamble, 4), "preamble");
+    if (c.served) {
+      RpcClient client(kj::mv(pipe.ends[1]), options());
+      EXPECT_EQ(echo(client, "behind a proxy"), "behind a proxy");
+    } else {
+      // The failed step is logged and the connection dropped: our end sees EOF.
+      char byte;
+      EXPECT_EQ(waitFor(executor, ours.tryRead(&byte, 1, 1), "eof"), 0u);
+    }
+  }
 }
 
 }  // namespace
