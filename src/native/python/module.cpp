@@ -33,8 +33,10 @@ void registerAll(py::module_& m) {
   nuvrel::python::makeErrorModule(m);
 
   // Step 4: SchemaLoader, InterfaceSchema.
+  nuvrel::python::addPythonBindingsForSchemaLoader(m);
 
   // Step 5: DynamicStruct, DynamicList, DynamicListBuffer, DynamicEnum, unwrap.
+  nuvrel::python::addPythonBindingsForDynamicValue(m);
 
   // Step 6: Fulfiller, Callback.
 
@@ -46,6 +48,7 @@ void registerAll(py::module_& m) {
   // Step 9: DynamicServer.
 
   // Step 10: submodule serialize.
+  nuvrel::python::addPythonBindingsForSerialization(m);
 
   // Step 11: submodule compiler.
   nuvrel::python::addPythonBindingsForSchemaCompiler(m);
@@ -59,8 +62,10 @@ void registerAll(py::module_& m) {
   nuvrel::python::addTestingBindingsLogging(testing);
 
   nuvrel::python::addTestingBindingsBridge(testing);
+
   nuvrel::python::addTestingBindingsRuntime(testing);
 
+  nuvrel::python::addTestingBindingsValues(testing);
 }
 
 }  // namespace

@@ -18,9 +18,11 @@ void registerInitLogs(pybind11::module_& module);
 void makeErrorModule(pybind11::module_& module);
 
 // Step 4: classes `SchemaLoader`, `InterfaceSchema`.
+void addPythonBindingsForSchemaLoader(pybind11::module_& module);
 
 // Step 5: classes `DynamicStruct`, `DynamicList`, `DynamicListBuffer`,
 // `DynamicEnum`; function `unwrap`.
+void addPythonBindingsForDynamicValue(pybind11::module_& module);
 
 // Step 6: classes `Fulfiller` (with `RejectReason`) and `Callback`.
 
@@ -35,6 +37,7 @@ void addPythonBindingsForDestinationParams(pybind11::module_& module);
 // Step 9: class `DynamicServer`.
 
 // Step 10: submodule `serialize`.
+void addPythonBindingsForSerialization(pybind11::module_& module);
 
 // Step 11: submodule `compiler` with `compile` and `capnp_id`.
 void addPythonBindingsForSchemaCompiler(pybind11::module_& module);
@@ -49,6 +52,8 @@ void addTestingBindingsDestinations(pybind11::module_& testing);
 void addTestingBindingsLogging(pybind11::module_& testing);
 
 void addTestingBindingsRuntime(pybind11::module_& testing);
+
+void addTestingBindingsValues(pybind11::module_& testing);
 
 
 }  // namespace nuvrel::python

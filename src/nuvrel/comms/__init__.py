@@ -3,9 +3,17 @@
 from . import _comms
 from ._comms import (
     DestinationParams,
+    DynamicEnum,
+    DynamicList,
+    DynamicListBuffer,
+    DynamicStruct,
+    InterfaceSchema,
     LogSeverity,
+    SchemaLoader,
     errors,
     init_logs,
+    serialize,
+    unwrap,
 )
 
 from . import compiler
@@ -14,9 +22,17 @@ __version__ = "4.3.0"
 
 __all__ = [
     "DestinationParams",
+    "DynamicEnum",
+    "DynamicList",
+    "DynamicListBuffer",
+    "DynamicStruct",
+    "InterfaceSchema",
     "LogSeverity",
+    "SchemaLoader",
     "compiler",
     "errors",
     "init_logs",
+    "serialize",
+    "unwrap",
     "__version__",
 ]
