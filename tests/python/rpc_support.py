@@ -1,35 +1,34 @@
-"""Fixtures shared by the RPC tests (imported by the test modules)."""
+"""Fixtures shared by the RPC tests (imported by the test modules).
+
+The test interfaces come from data/rpc_test.capnp compiled with the
+package's own compiler, so these tests need no Cap'n Proto peer in process.
+"""
 
 from __future__ import annotations
 
+import importlib.util
+import pathlib
+import sys
+
 import pytest
 
-import schema_blobs
-from nuvrel.comms import CapnpContext, SchemaLoader
+from nuvrel.comms import CapnpContext, compiler
 
-RPC_CAPNP = schema_blobs.DATA_DIR / "rpc_test.capnp"
-VERSION = "4.3.0"
-
-
-class Ids(dict):
-    def __getattr__(self, name):
-        return self[name]
+DATA = pathlib.Path(__file__).resolve().parent / "data"
+SRC_NATIVE = pathlib.Path(__file__).resolve().parents[2] / "src" / "native"
 
 
 @pytest.fixture(scope="session")
-def rpc_ids() -> Ids:
-    return Ids({name.split(":", 1)[1]: node_id
-                for name, node_id in schema_blobs.node_ids(RPC_CAPNP).items() if ":" in name})
-
-
-@pytest.fixture(scope="session")
-def rpc_loader():
-    return SchemaLoader(schema_blobs.schema_blob(RPC_CAPNP), VERSION)
-
-
-@pytest.fixture(scope="session")
-def calculator_schema(rpc_loader, rpc_ids):
-    return rpc_loader.get_interface_schema(rpc_ids.Calculator)
+def rpc(tmp_path_factory):
+    """The generated module of rpc_test.capnp."""
+    out = tmp_path_factory.mktemp("rpc_schema")
+    compiler.compile(src=[str(DATA / "rpc_test.capnp")], src_prefix=str(DATA),
+                     output_folder=str(out), import_paths=[str(SRC_NATIVE)])
+    spec = importlib.util.spec_from_file_location("rpc_test_schema", out / "rpc_test_schema.py")
+    module = importlib.util.module_from_spec(spec)
+    sys.modules["rpc_test_schema"] = module
+    spec.loader.exec_module(module)
+    return module
 
 
 @pytest.fixture

@@ -136,8 +136,9 @@ capnp::DynamicCapability::Client interfaceFromPython(py::handle value,
     }
     return client->castAs<capnp::DynamicCapability>(schema);
   }
-  throw py::cast_error("An interface field takes a Callback or a DynamicClient, not " +
-                       static_cast<std::string>(py::str(py::type::handle_of(value))));
+  throw py::cast_error("Unable to cast Python instance of type " +
+                       static_cast<std::string>(py::str(py::type::handle_of(value))) +
+                       " to an interface: a Callback or a DynamicClient is expected");
 }
 
 }  // namespace
