@@ -27,22 +27,27 @@ PYCAPNP_IMPORT_DIR = pathlib.Path(capnp.__file__).resolve().parent.parent
 
 capnp.remove_import_hook()
 
+# A parser of our own: pycapnp's global one may hold the same standard files
+# loaded from another path by other tests, and two files with one id make
+# pycapnp abort the process instead of raising.
+_PARSER = capnp.SchemaParser()
+
 
 @functools.lru_cache(maxsize=None)
 def _schema_capnp():
-    return capnp.load(str(PYCAPNP_IMPORT_DIR / "capnp" / "schema.capnp"),
+    return _PARSER.load(str(PYCAPNP_IMPORT_DIR / "capnp" / "schema.capnp"),
                       imports=[str(PYCAPNP_IMPORT_DIR)])
 
 
 @functools.lru_cache(maxsize=None)
 def reflection_capnp():
-    return capnp.load(str(REFLECTION_CAPNP), imports=[str(IMPORT_DIR), str(PYCAPNP_IMPORT_DIR)])
+    return _PARSER.load(str(REFLECTION_CAPNP), imports=[str(IMPORT_DIR), str(PYCAPNP_IMPORT_DIR)])
 
 
 @functools.lru_cache(maxsize=None)
 def load_test_schema(path: str):
     """The schema module as pycapnp sees it (an independent peer)."""
-    return capnp.load(path, imports=[str(IMPORT_DIR), str(PYCAPNP_IMPORT_DIR)])
+    return _PARSER.load(path, imports=[str(IMPORT_DIR), str(PYCAPNP_IMPORT_DIR)])
 
 
 def code_generator_request(path: str | pathlib.Path) -> bytes:

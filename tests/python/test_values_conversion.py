@@ -384,3 +384,14 @@ def test_buffer_of_2_to_the_32_items_is_refused_before_allocating(make):
     with pytest.raises(ValueError) as raised:
         make("AllTypes").f64List = huge
     assert str(raised.value) == "Buffer size exceeds the maximum allowed size of 2^32."
+
+
+def test_worker_thread_conversion_through_a_handle(loader, ids):
+    struct = _comms._testing.fill_on_thread({"a": 3, "b": "from a thread", "values": np.arange(3.0)},
+                                            loader, ids.Plain, False)
+    assert (struct.a, struct.b, list(struct.values)) == (3, "from a thread", [0.0, 1.0, 2.0])
+    with pytest.raises(errors.BaseError) as raised:
+        _comms._testing.fill_on_thread({"a": 1}, loader, ids.Plain, True)
+    assert str(raised.value) == "Underlying python object is no longer accessible"
+    with pytest.raises(errors.BaseError, match="^Unable to convert python input"):
+        _comms._testing.fill_on_thread({"nope": 1}, loader, ids.Plain, False)

@@ -221,55 +221,61 @@ py::buffer_info getBufferInfo(capnp::DynamicList::Reader list) {
 }
 
 BufferInfoWrapper::BufferInfoWrapper(py::handle object) {
-  auto view = std::make_unique<Py_buffer>();
-  if (PyObject_GetBuffer(object.ptr(), view.get(), PyBUF_FORMAT | PyBUF_ND | PyBUF_STRIDES) != 0) {
+  if (PyObject_GetBuffer(object.ptr(), &view_, PyBUF_FORMAT | PyBUF_ND | PyBUF_STRIDES) != 0) {
     throw py::error_already_set();
   }
-  info_ = py::buffer_info(view.release(), /*ownview=*/true);
+  format_ = view_.format != nullptr ? view_.format : "B";
 }
 
+BufferInfoWrapper::~BufferInfoWrapper() { PyBuffer_Release(&view_); }
+
 bool BufferInfoWrapper::isSupportedBufferType() const {
-  return findBufferEntryByFormat(info_.format) != nullptr;
+  return findBufferEntryByFormat(format_) != nullptr;
 }
 
 std::size_t BufferInfoWrapper::size() const {
   std::size_t total = 1;
-  for (auto extent : info_.shape) {
-    total *= static_cast<std::size_t>(extent);
+  for (int i = 0; i < view_.ndim; ++i) {
+    total *= static_cast<std::size_t>(view_.shape != nullptr ? view_.shape[i] : 0);
+  }
+  if (view_.ndim == 1 && view_.shape == nullptr && view_.itemsize > 0) {
+    total = static_cast<std::size_t>(view_.len / view_.itemsize);
   }
   return total;
 }
 
 const std::byte* BufferInfoWrapper::item(std::size_t i) const {
-  const auto stride = info_.ndim == 0 ? info_.itemsize : info_.strides[0];
-  return static_cast<const std::byte*>(info_.ptr) + static_cast<py::ssize_t>(i) * stride;
+  // Without strides the exporter's memory is C-contiguous.
+  const Py_ssize_t stride =
+      view_.ndim == 1 && view_.strides != nullptr ? view_.strides[0] : view_.itemsize;
+  return static_cast<const std::byte*>(view_.buf) + static_cast<Py_ssize_t>(i) * stride;
 }
 
 void BufferInfoWrapper::checkCompatible(capnp::ListSchema listType) const {
   if (size() >= kMaxListSize) {
     throwError(PythonCapnpErrc::valueError, "Buffer size exceeds the maximum allowed size of 2^32.");
   }
-  if (info_.ndim > 1) {
+  if (view_.ndim > 1) {
     throwError(PythonCapnpErrc::valueError,
                "Multidimensional arrays cannot be directly serialized. If you are using numpy, use "
                "`flatten` to make the array unidimensional");
   }
-  const auto* entry = findBufferEntryByFormat(info_.format);
+  const auto* entry = findBufferEntryByFormat(format_);
   if (entry == nullptr) {
     throwError(PythonCapnpErrc::valueError,
                "Input list cannot be matched to the expected capnp type. The format {} is not "
                "compatible.",
-               info_.format);
+               format_);
   }
   auto element = listType.getElementType();
   if (element.isList() || entry->type != element.which()) {
     throwError(PythonCapnpErrc::valueError,
                "List input supports the buffer protocol but the format {} is not compatible with "
                "the expected format {}.",
-               info_.format, pythonFormatFromCapnpType(element));
+               format_, pythonFormatFromCapnpType(element));
   }
   if (entry->type == Which::STRUCT) {
-    if (info_.format == "Zf") {
+    if (format_ == "Zf") {
       throwError(PythonCapnpErrc::valueError,
                  "List input id of type Zf. But complex values must be of type Zd.");
     }
@@ -277,20 +283,20 @@ void BufferInfoWrapper::checkCompatible(capnp::ListSchema listType) const {
       throwError(PythonCapnpErrc::valueError,
                  "List input supports the buffer protocol for a complex list {}. But the expected "
                  "format is not a complex struct.",
-                 info_.format);
+                 format_);
     }
   }
-  if (static_cast<std::size_t>(info_.itemsize) != entry->itemSize) {
+  if (static_cast<std::size_t>(view_.itemsize) != entry->itemSize) {
     throwError(PythonCapnpErrc::valueError,
-               "The buffer's item size {} does not match its format {}.", info_.itemsize,
-               info_.format);
+               "The buffer's item size {} does not match its format {}.", view_.itemsize,
+               format_);
   }
 }
 
 void BufferInfoWrapper::copyToBuffer(capnp::DynamicList::Builder list) const {
   checkCompatible(list.getSchema());
   KJ_REQUIRE(list.size() == size(), "list initialised with the wrong size", list.size(), size());
-  findBufferEntryByFormat(info_.format)->fill(*this, list);
+  findBufferEntryByFormat(format_)->fill(*this, list);
 }
 
 }  // namespace nuvrel::python

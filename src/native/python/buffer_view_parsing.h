@@ -28,12 +28,15 @@ class BufferInfoWrapper {
  public:
   // Raises the exporter's Python error if the buffer cannot be had.
   explicit BufferInfoWrapper(pybind11::handle object);
+  ~BufferInfoWrapper();
+  BufferInfoWrapper(const BufferInfoWrapper&) = delete;
+  BufferInfoWrapper& operator=(const BufferInfoWrapper&) = delete;
 
   bool isSupportedBufferType() const;
-  const std::string& format() const { return info_.format; }
+  const std::string& format() const { return format_; }
   // Total item count: the product of the shape.
   std::size_t size() const;
-  std::size_t ndim() const { return static_cast<std::size_t>(info_.ndim); }
+  std::size_t ndim() const { return static_cast<std::size_t>(view_.ndim); }
 
   // Checks the buffer against the list type (dimensions, format, item size)
   // without touching any list; throws valueError with the reason.
@@ -49,7 +52,9 @@ class BufferInfoWrapper {
   const std::byte* item(std::size_t i) const;
 
  private:
-  pybind11::buffer_info info_;
+  Py_buffer view_{};
+  // The exporter's format, "B" when it gives none (PEP 3118's default).
+  std::string format_;
 };
 
 using FillFunction = void (*)(const BufferInfoWrapper&, capnp::DynamicList::Builder);

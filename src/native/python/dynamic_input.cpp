@@ -365,3 +365,17 @@ void CapnpTrait<py::dict, capnp::DynamicStruct>::toCapnp(const py::dict& input,
 }
 
 }  // namespace nuvrel
+
+namespace nuvrel {
+
+void CapnpTrait<python::PyHandle, capnp::DynamicStruct>::toCapnp(
+    const python::PyHandle& input, capnp::DynamicStruct::Builder builder) {
+  input.visit([&](py::handle object) {
+    auto arguments = py::isinstance<py::dict>(object)
+                         ? py::reinterpret_borrow<py::dict>(object)
+                         : py::dict(py::reinterpret_borrow<py::object>(object));
+    CapnpTrait<py::dict, capnp::DynamicStruct>::toCapnp(arguments, builder);
+  });
+}
+
+}  // namespace nuvrel

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "protocol/capnp_trait.h"
+#include "python/asyncio/python_objects_factory.h"
 
 namespace nuvrel::python {
 
@@ -42,6 +43,16 @@ namespace nuvrel {
 template <>
 struct CapnpTrait<pybind11::dict, capnp::DynamicStruct> {
   static void toCapnp(const pybind11::dict& input, capnp::DynamicStruct::Builder builder);
+};
+
+// Fills request parameters on the worker thread from the keyword dictionary
+// a handle refers to; takes the GIL for the conversion. While the
+// interpreter finalises it does nothing (the request keeps its defaults); a
+// handle whose object is gone throws "Underlying python object is no longer
+// accessible".
+template <>
+struct CapnpTrait<python::PyHandle, capnp::DynamicStruct> {
+  static void toCapnp(const python::PyHandle& input, capnp::DynamicStruct::Builder builder);
 };
 
 }  // namespace nuvrel

@@ -185,6 +185,9 @@ DynamicStructWrapper::DynamicStructWrapper(MessagePtr message, capnp::DynamicStr
     : message_(std::move(message)), builder_(builder), registry_(std::move(registry)), isRoot_(false) {}
 
 py::object DynamicStructWrapper::createRoot(MessagePtr message, RegistryRef registry) {
+  if (!message) {
+    throwError(PythonCapnpErrc::internal, "No message to wrap.");
+  }
   auto shared = marshalDestructionToWorkerThread(std::move(message), registry);
   auto root = shared->getBuilder();
   capnp::StructSchema::Field resultField;

@@ -4,12 +4,18 @@
 #include <capnp/capability.h>
 #include <pybind11/pybind11.h>
 
+#include <chrono>
+#include <exception>
+#include <future>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "protocol/easy_message.h"
 #include "protocol/schema_loader.h"
+#include "python/asyncio/python_objects_factory.h"
 #include "python/capability_client_registry.h"
+#include "python/dynamic_input.h"
 #include "python/dynamic_value_wrapper.h"
 #include "python/registrations.h"
 
@@ -67,6 +73,42 @@ void addTestingBindingsValues(py::module_& testing) {
     auto schema = loader.getStructSchema(structId);
     auto message = EasyMessage<capnp::DynamicStruct>::fromPackedCapnp(packed, schema, loader.getImpl());
     return DynamicStructWrapper::createRoot(std::move(message), RegistryRef(handle.registry));
+  });
+
+  // Request parameters filled on another thread, as the worker fills them:
+  // the object is reached through a handle, the GIL taken by the conversion.
+  // With `drop_factory` the handle's owner is gone first.
+  testing.def("fill_on_thread", [](py::object arguments, const SchemaLoaderWrapper& loader,
+                                   std::uint64_t structId, bool dropFactory) {
+    auto schema = loader.getStructSchema(structId);
+    auto message = std::make_shared<EasyMessage<capnp::DynamicStruct>>(schema, loader.getImpl());
+    auto factory = PythonObjectsFactory::make();
+    auto handle = factory->create([&] { return arguments; });
+    if (dropFactory) {
+      factory.reset();
+    }
+    std::promise<void> done;
+    auto finished = done.get_future();
+    auto builder = message->getBuilder();
+    {
+      py::gil_scoped_release release;
+      std::thread worker([&handle, builder, &done]() mutable {
+        try {
+          CapnpTrait<PyHandle, capnp::DynamicStruct>::toCapnp(handle, builder);
+          done.set_value();
+        } catch (...) {
+          done.set_exception(std::current_exception());
+        }
+      });
+      if (finished.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+        worker.detach();  // leaks rather than hangs the test run
+        throw std::runtime_error("conversion on the worker thread did not finish");
+      }
+      worker.join();
+    }
+    finished.get();
+    handle = PyHandle();
+    return DynamicStructWrapper::createRoot(std::move(message), RegistryRef());
   });
 
   // Puts a capability (a broken one: nothing is called) into an interface

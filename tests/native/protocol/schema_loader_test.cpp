@@ -152,6 +152,9 @@ TEST(SchemaLoaderWrapper, Failures) {
   expectCode([&] { loader.getStructSchema(18); }, PythonCapnpErrc::keyError,
              "Struct with id 18 not found in schema loader.");
   EXPECT_THROW(loader.getStructSchema(kReflectionId), kj::Exception);  // not a struct
+  // A struct id passes the lookup; taking the interface then fails.
+  auto notAnInterface = loader.getInterfaceSchema(kCapSchemaId);
+  EXPECT_THROW(notAnInterface.getInterface(), kj::Exception);
 }
 
 TEST(LoadPackedCapSchema, RootWithoutPointersLoadsNothing) {
