@@ -1,17 +1,29 @@
 #include "kj/thread_local_execution_context.h"
 
+#include <mutex>
+
 #include "errors/exception_utils.h"
 
 namespace nuvrel::kj_asio {
 namespace {
 thread_local ThreadLocalExecutionContext* threadContext = nullptr;
+
+// kj::setupAsyncIo() writes process-wide state of the library (seen by
+// ThreadSanitizer when two workers start at once), so event loops are set up
+// one at a time.
+kj::AsyncIoContext setupAsyncIoSerialised() {
+  static std::mutex setupMutex;
+  std::lock_guard lock(setupMutex);
+  return kj::setupAsyncIo();
 }
+
+}  // namespace
 
 kj::Own<ThreadLocalExecutionContext> ThreadLocalExecutionContext::getThreadLocal() {
   if (threadContext != nullptr) {
     return threadContext->addRef();
   }
-  auto context = kj::refcounted<ThreadLocalExecutionContext>(kj::setupAsyncIo());
+  auto context = kj::refcounted<ThreadLocalExecutionContext>(setupAsyncIoSerialised());
   threadContext = context.get();
   return context;
 }
