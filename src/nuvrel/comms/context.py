@@ -2,12 +2,15 @@
 
 from __future__ import annotations
 
+import asyncio
 import typing as t
 
 from . import _comms
 
 
-def _callback_and_schema(callback: object, schema: t.Optional[_comms.InterfaceSchema]):
+def _callback_and_schema(
+        callback: object, schema: t.Optional[_comms.InterfaceSchema]
+) -> tuple[object, t.Optional[_comms.InterfaceSchema]]:
     """A CapnpServer instance serves through its dispatcher and, unless a
     schema is given, its own interface."""
     from .server import CapnpServer
@@ -33,13 +36,17 @@ class CapnpContext(_comms._CapnpContext):
     whose interface is used when no schema is given.
     """
 
-    def listen(self, host: str, port: int, callback: object,  # type: ignore[override]
-               schema: t.Optional[_comms.InterfaceSchema] = None) -> t.Any:
+    # A schema of None is refused by the native call with a TypeError naming
+    # the argument.
+    def listen(self, host: str, port: int, callback: object,
+               schema: t.Optional[_comms.InterfaceSchema] = None
+               ) -> "asyncio.Future[_comms.DynamicServer]":
         callback, schema = _callback_and_schema(callback, schema)
         return super().listen(host, port, callback, schema)  # type: ignore[arg-type]
 
-    def create_pipe(self, server_callback: object,  # type: ignore[override]
-                    schema: t.Optional[_comms.InterfaceSchema] = None) -> t.Any:
+    def create_pipe(self, server_callback: object,
+                    schema: t.Optional[_comms.InterfaceSchema] = None
+                    ) -> "asyncio.Future[tuple[_comms.DynamicServer, _comms.DynamicClient]]":
         server_callback, schema = _callback_and_schema(server_callback, schema)
         return super().create_pipe(server_callback, schema)  # type: ignore[arg-type]
 

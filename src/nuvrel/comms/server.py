@@ -57,10 +57,11 @@ class CapnpServer:
             "CapnpServer subclasses define get_schema() (generated stubs do), or pass the "
             "schema to listen()/create_pipe()")
 
-    def _dispatcher(self, schema: _comms.InterfaceSchema):
+    def _dispatcher(self, schema: _comms.InterfaceSchema
+                    ) -> t.Callable[[int, int, t.Any, _comms.Fulfiller], t.Awaitable[None]]:
         """The callback `(interface_id, method_index, input, fulfiller)` for
         the context, bound to the method names of `schema`."""
-        names: dict[tuple[int, int], str] = schema._method_names()  # type: ignore[attr-defined]
+        names: dict[tuple[int, int], str] = schema._method_names()
 
         async def dispatch(interface_id: int, method_index: int, params: t.Any,
                            fulfiller: _comms.Fulfiller) -> None:
