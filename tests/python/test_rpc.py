@@ -60,6 +60,12 @@ def calculator_class(rpc):
 
 
 CONTEXTS: list[CapnpContext] = []
+CONTEXTS_SCHEMAS: dict = {}
+
+
+@pytest.fixture(autouse=True)
+def _schemas(rpc):
+    CONTEXTS_SCHEMAS["Listener"] = rpc.ListenerServer.get_schema
 
 
 @pytest.fixture
@@ -391,3 +397,42 @@ async def test_capnp_server_without_schema_needs_one():
     with CapnpContext() as context:
         with pytest.raises(NotImplementedError, match="get_schema"):
             context.create_pipe(Bare())
+
+
+async def test_a_crashed_worker_reports_why(rpc):
+    from nuvrel.comms import _comms
+
+    context = CapnpContext()
+    try:
+        _comms._testing.crash_worker(context, "the disk caught fire")
+        impl = calculator_class(rpc)()
+        prefix = ("Operation cannot be completed. The CapnpContext has crashed due to an "
+                  "unexpected error in the background thread: ")
+        # A request queued before the worker ended is only cancelled; the
+        # first one after it ended learns why.
+        for _ in range(100):
+            with pytest.raises(errors.BaseError) as raised:
+                await asyncio.wait_for(context.create_pipe(impl), T)
+            if "cancelled" not in str(raised.value):
+                break
+            await asyncio.sleep(0.01)
+        assert raised.type is errors.UnavailableError
+        assert str(raised.value).startswith(prefix)
+        assert "the disk caught fire" in str(raised.value)
+    finally:
+        context.close()
+
+
+async def test_a_client_passed_as_an_argument(calc, server_ctx):
+    client, _, _ = calc
+    seen = []
+
+    async def listener(interface_id, method_index, params, fulfiller):
+        seen.append(params.value)
+        fulfiller.fulfill(received=f"<{params.value}>")
+
+    # A Listener reached through its own client, handed on in a request.
+    listener_server, listener_client = await asyncio.wait_for(
+        server_ctx.create_pipe(listener, CONTEXTS_SCHEMAS["Listener"]()), T)
+    answer = await asyncio.wait_for(client.subscribe(listener=listener_client, value="v"), T)
+    assert answer.ack == "<v>" and seen == ["v"]
