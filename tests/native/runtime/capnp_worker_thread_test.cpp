@@ -1,5 +1,9 @@
 #include "runtime/capnp_worker_thread.h"
 
+#include "errors/python_errc.h"
+#include "runtime/asyncio_fulfiller.h"
+#include "runtime/result_frame.h"
+
 #include <gtest/gtest.h>
 #include <kj/debug.h>
 #include <pthread.h>
@@ -18,7 +22,6 @@
 #include "errors/exception.h"
 #include "kj/thread_local_execution_context.h"
 #include "logging/thread_name.h"
-#include "runtime/blocking_region.h"
 #include "support/test_internal_context.h"
 
 namespace nuvrel::python {
@@ -49,66 +52,36 @@ class Gate {
   bool open_ = false;
 };
 
-// Stand-in for a pending result of result delivery, kept to what these tests
-// need: the producer side travels inside a work item; destroying it without
-// delivering completes the result with "Operation was cancelled.".
-class PendingResult {
-  struct State {
-    std::mutex mutex;
-    std::condition_variable done;
-    std::optional<std::string> outcome;
-    void complete(std::string text) {
-      std::lock_guard lock(mutex);
-      if (!outcome) {
-        outcome = std::move(text);
-      }
-      done.notify_all();
+// A result on its way to Python: the fulfiller travels inside a work item, the
+// frame stays with the test.
+struct PendingResult {
+  std::shared_ptr<ResultFrame<std::string>> frame = ResultFrame<std::string>::make("test result");
+  utils::Fulfiller<std::string> producer() { return makeAsyncioFulfiller(frame); }
+
+  // The delivered value, the error's text, or "<pending>".
+  std::string outcome() {
+    if (frame->state() == ResultFrame<std::string>::Pending) {
+      return "<pending>";
     }
-  };
-
- public:
-  class Producer {
-   public:
-    explicit Producer(std::shared_ptr<State> state) : state_(std::move(state)) {}
-    Producer(Producer&&) noexcept = default;
-    ~Producer() {
-      if (state_) {
-        state_->complete("Operation was cancelled.");
-      }
+    auto result = frame->readValue();
+    if (result.hasValue()) {
+      return result.value();
     }
-    void deliver(std::string value) { std::exchange(state_, nullptr)->complete(std::move(value)); }
-
-   private:
-    std::shared_ptr<State> state_;
-  };
-
-  Producer producer() { return Producer(state_); }
-
-  std::optional<std::string> waitFor(std::chrono::milliseconds bound) {
-    std::unique_lock lock(state_->mutex);
-    state_->done.wait_for(lock, bound, [this] { return state_->outcome.has_value(); });
-    return state_->outcome;
+    try {
+      std::rethrow_exception(result.exception());
+    } catch (const Exception& error) {
+      EXPECT_EQ(error.code(), make_error_code(PythonCapnpErrc::internal));
+      return error.what();
+    } catch (const std::exception& error) {
+      return error.what();
+    }
   }
-
- private:
-  std::shared_ptr<State> state_ = std::make_shared<State>();
 };
 
 int numberOf(const std::string& name) {
   const std::string prefix = "capnp_client-";
   EXPECT_EQ(name.substr(0, prefix.size()), prefix);
   return std::stoi(name.substr(prefix.size()));
-}
-
-bool waitForCounter(int expected, std::chrono::milliseconds bound) {
-  const auto deadline = std::chrono::steady_clock::now() + bound;
-  while (CapnpWorkerThread::runningThreads() != expected) {
-    if (std::chrono::steady_clock::now() > deadline) {
-      return false;
-    }
-    std::this_thread::sleep_for(1ms);
-  }
-  return true;
 }
 
 TEST(CapnpWorkerThread, WorkersAreNumberedConsecutivelyAndRunItemsInOrderOnTheirThread) {
@@ -183,7 +156,7 @@ TEST(CapnpWorkerThread, ItemsBehindTheStopItemAreDroppedAndTheirResultsCancelled
     ASSERT_TRUE(worker.pushWork(Work(
         [ran, producer = result.producer()](CapnpThreadInternalContext&) mutable {
           ++*ran;
-          producer.deliver("ran");
+          producer(std::string("ran"));
         },
         "behind stop")));
   }
@@ -193,8 +166,9 @@ TEST(CapnpWorkerThread, ItemsBehindTheStopItemAreDroppedAndTheirResultsCancelled
   ASSERT_TRUE(reason);
   EXPECT_EQ(reason->kind, ExitReason::Kind::Requested);
   EXPECT_EQ(*ran, 0);
+  // Dropped before the worker reported its exit.
   for (auto& result : results) {
-    EXPECT_EQ(result.waitFor(kBound), "Operation was cancelled.");
+    EXPECT_EQ(result.outcome(), "Operation was cancelled.");
   }
   EXPECT_FALSE(worker.pushWork(Work([](CapnpThreadInternalContext&) {}, "after exit")));
 }
@@ -289,52 +263,13 @@ TEST(CapnpWorkerThread, ShutdownCancelsRunningTasksAndDropsQueuedItemsOnTheWorke
     gate->open();
   }
 
-  EXPECT_EQ(runningTask.waitFor(kBound), "Operation was cancelled.");
-  EXPECT_EQ(queuedItem.waitFor(kBound), "Operation was cancelled.");
+  // The destructor joined the worker: both were completed on its way out.
+  EXPECT_EQ(runningTask.outcome(), "Operation was cancelled.");
+  EXPECT_EQ(queuedItem.outcome(), "Operation was cancelled.");
   std::lock_guard lock(observed->mutex);
   EXPECT_EQ(observed->contextDestroyedOn, workerThread);
   EXPECT_TRUE(observed->loopAliveAtContextDestruction);
   EXPECT_TRUE(observed->loopAliveAtItemDrop);
-}
-
-TEST(CapnpWorkerThread, AWorkerBlockedPastTheJoinTimeoutIsDetachedAndFinishesLater) {
-  static std::atomic<int> hookCalls{0};
-  hookCalls = 0;
-  setBlockingRegionHook([](utils::ts::MoveOnlyFunction<void()>& region) {
-    ++hookCalls;
-    region();
-  });
-
-  const int before = CapnpWorkerThread::runningThreads();
-  auto gate = std::make_shared<Gate>();
-  auto started = std::make_shared<Gate>();
-  auto finished = std::make_shared<Gate>();
-  std::optional<CapnpWorkerThread> worker;
-  worker.emplace(makeInternalContext());
-  ASSERT_TRUE(worker->pushWork(Work(
-      [gate, started, finished](CapnpThreadInternalContext&) {
-        started->open();
-        gate->wait(10s);
-        finished->open();
-      },
-      "block")));
-  ASSERT_TRUE(started->wait(kBound));
-  EXPECT_EQ(CapnpWorkerThread::runningThreads(), before + 1);
-  const auto t0 = std::chrono::steady_clock::now();
-  worker.reset();
-  const auto destructionTook = std::chrono::steady_clock::now() - t0;
-  setBlockingRegionHook(nullptr);
-
-  EXPECT_GE(destructionTook, 2s);
-  EXPECT_LT(destructionTook, 4s);
-  EXPECT_GE(hookCalls.load(), 1) << "the wait did not go through the blocking-region hook";
-  // Detached but still running: counted.
-  EXPECT_EQ(CapnpWorkerThread::runningThreads(), before + 1);
-
-  gate->open();
-  EXPECT_TRUE(finished->wait(kBound));
-  // It then pops the stop item the destructor pushed and ends on its own.
-  EXPECT_TRUE(waitForCounter(before, kBound));
 }
 
 // 100,000 items from 4 threads through one queue into one worker loop.
