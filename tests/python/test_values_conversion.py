@@ -395,3 +395,18 @@ def test_worker_thread_conversion_through_a_handle(loader, ids):
     assert str(raised.value) == "Underlying python object is no longer accessible"
     with pytest.raises(errors.BaseError, match="^Unable to convert python input"):
         _comms._testing.fill_on_thread({"nope": 1}, loader, ids.Plain, False)
+
+
+def test_self_containing_value_is_a_recursion_error(make):
+    cyclic = {"value": 1}
+    cyclic["child"] = cyclic
+    with pytest.raises(RecursionError):
+        make("Tree", child=cyclic)
+    in_list = {"value": 2}
+    in_list["children"] = [in_list]
+    with pytest.raises(RecursionError):
+        make("Tree", children=[in_list])
+    deep = {"value": 0}
+    for level in range(1, 50):
+        deep = {"value": level, "child": deep}
+    assert make("Tree", child=deep).child.child.value == 48

@@ -344,3 +344,12 @@ def test_text_that_is_not_utf8(receive, peer_v2):
         "Error converting capnp object to Python. This usually indicates a outdated client. "
         "Please update the client to the latest Orvane release. (")
     assert struct.x == 1
+
+
+def test_message_of_a_raised_result_is_released_too(receive, peer):
+    registry = _comms._testing.ValueTestRegistry()
+    packed = _result_message(peer, err={"kind": "notFound", "message": "gone"})
+    with pytest.raises(errors.NotFoundError):
+        receive("WithResult", packed, registry)
+    gc.collect()
+    assert registry.released == 1

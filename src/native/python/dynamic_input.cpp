@@ -147,7 +147,23 @@ py::object snapshotStruct(const DynamicStructWrapper& source) {
   }
 }
 
+// Recursive schemas let a Python value nest without end (a dict that holds
+// itself); the interpreter's recursion limit turns that into RecursionError
+// before the native stack runs out.
+class RecursionGuard {
+ public:
+  RecursionGuard() {
+    if (Py_EnterRecursiveCall(" while converting a Python value to a Cap'n Proto struct") != 0) {
+      throw py::error_already_set();
+    }
+  }
+  ~RecursionGuard() { Py_LeaveRecursiveCall(); }
+  RecursionGuard(const RecursionGuard&) = delete;
+  RecursionGuard& operator=(const RecursionGuard&) = delete;
+};
+
 void structValueToCapnp(py::handle value, capnp::DynamicStruct::Builder target) {
+  RecursionGuard guard;
   if (isComplexStruct(target.getSchema())) {
     py::detail::make_caster<std::complex<double>> caster;
     if (caster.load(value, true)) {

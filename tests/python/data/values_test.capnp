@@ -108,3 +108,9 @@ struct Lists {
 struct EnumHolder {
   color @0 :Color;
 }
+
+struct Tree {
+  value @0 :Int32;
+  child @1 :Tree;
+  children @2 :List(Tree);
+}
