@@ -39,13 +39,17 @@ void registerAll(py::module_& m) {
   nuvrel::python::addPythonBindingsForDynamicValue(m);
 
   // Step 6: Fulfiller, Callback.
+  nuvrel::python::addPythonBindingsForCallback(m);
 
   // Step 7: DestinationParams, then _CapnpContext.
   nuvrel::python::addPythonBindingsForDestinationParams(m);
+  nuvrel::python::addPythonBindingsForContext(m);
 
   // Step 8: DynamicClient.
+  nuvrel::python::addPythonBindingsForDynamicClient(m);
 
   // Step 9: DynamicServer.
+  nuvrel::python::addPythonBindingsForDynamicServer(m);
 
   // Step 10: submodule serialize.
   nuvrel::python::addPythonBindingsForSerialization(m);
@@ -58,6 +62,7 @@ void registerAll(py::module_& m) {
   nuvrel::python::addTestingBindingsErrors(testing);
 
   nuvrel::python::addTestingBindingsDestinations(testing);
+
   nuvrel::python::addTestingBindingsDataServer(testing);
 
   nuvrel::python::addTestingBindingsLogging(testing);
@@ -67,6 +72,8 @@ void registerAll(py::module_& m) {
   nuvrel::python::addTestingBindingsRuntime(testing);
 
   nuvrel::python::addTestingBindingsValues(testing);
+
+  nuvrel::python::addTestingBindingsRpc(testing);
 }
 
 }  // namespace

@@ -24,17 +24,22 @@ void addPythonBindingsForSchemaLoader(pybind11::module_& module);
 // `DynamicEnum`; function `unwrap`.
 void addPythonBindingsForDynamicValue(pybind11::module_& module);
 
-// Step 6: classes `Fulfiller` (with `RejectReason`) and `Callback`.
+// Step 6: classes `Fulfiller` (with `RejectReason`) and `Callback`; installs
+// the conversion of Callback objects placed in interface fields.
+void addPythonBindingsForCallback(pybind11::module_& module);
 
 // Step 7, first half: class `DestinationParams` with its static factories
 // (the context class registered after it takes one in `connect_orvane`).
 void addPythonBindingsForDestinationParams(pybind11::module_& module);
 
 // Step 7, second half: class `_CapnpContext`.
+void addPythonBindingsForContext(pybind11::module_& module);
 
 // Step 8: class `DynamicClient`.
+void addPythonBindingsForDynamicClient(pybind11::module_& module);
 
 // Step 9: class `DynamicServer`.
+void addPythonBindingsForDynamicServer(pybind11::module_& module);
 
 // Step 10: submodule `serialize`.
 void addPythonBindingsForSerialization(pybind11::module_& module);
@@ -54,8 +59,7 @@ void addTestingBindingsLogging(pybind11::module_& testing);
 void addTestingBindingsRuntime(pybind11::module_& testing);
 void addTestingBindingsValues(pybind11::module_& testing);
 
-
 void addTestingBindingsDataServer(pybind11::module_& testing);
-
+void addTestingBindingsRpc(pybind11::module_& testing);
 
 }  // namespace nuvrel::python

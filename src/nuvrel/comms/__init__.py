@@ -2,11 +2,15 @@
 
 from . import _comms
 from ._comms import (
+    Callback,
     DestinationParams,
+    DynamicClient,
     DynamicEnum,
     DynamicList,
     DynamicListBuffer,
+    DynamicServer,
     DynamicStruct,
+    Fulfiller,
     InterfaceSchema,
     LogSeverity,
     SchemaLoader,
@@ -17,15 +21,22 @@ from ._comms import (
 )
 
 from . import compiler
+from .context import CapnpContext
+from . import server
 
 __version__ = "4.3.0"
 
 __all__ = [
+    "Callback",
+    "CapnpContext",
     "DestinationParams",
+    "DynamicClient",
     "DynamicEnum",
     "DynamicList",
     "DynamicListBuffer",
+    "DynamicServer",
     "DynamicStruct",
+    "Fulfiller",
     "InterfaceSchema",
     "LogSeverity",
     "SchemaLoader",
@@ -33,6 +44,7 @@ __all__ = [
     "errors",
     "init_logs",
     "serialize",
+    "server",
     "unwrap",
     "__version__",
 ]
