@@ -63,8 +63,6 @@ void registerAll(py::module_& m) {
 
   nuvrel::python::addTestingBindingsDestinations(testing);
 
-  nuvrel::python::addTestingBindingsDataServer(testing);
-
   nuvrel::python::addTestingBindingsLogging(testing);
 
   nuvrel::python::addTestingBindingsBridge(testing);

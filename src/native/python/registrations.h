@@ -59,7 +59,6 @@ void addTestingBindingsLogging(pybind11::module_& testing);
 void addTestingBindingsRuntime(pybind11::module_& testing);
 void addTestingBindingsValues(pybind11::module_& testing);
 
-void addTestingBindingsDataServer(pybind11::module_& testing);
 void addTestingBindingsRpc(pybind11::module_& testing);
 
 }  // namespace nuvrel::python

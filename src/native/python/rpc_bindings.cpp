@@ -18,6 +18,7 @@
 #include "python/python_callback.h"
 #include "python/python_context.h"
 #include "python/registrations.h"
+#include "runtime/orvane_connection_provider.h"
 
 namespace py = pybind11;
 
@@ -209,6 +210,28 @@ void addPythonBindingsForContext(py::module_& module) {
                 .forwardToFuture();
           },
           py::arg("host"), py::arg("port"), py::arg("timeout") = 5000,
+          py::arg("schema") = py::none())
+      .def(
+          "connect_orvane",
+          [](CapnpContextWrapper& self, const std::string& host, int port,
+             std::optional<DestinationParams> destination, long long timeout,
+             std::shared_ptr<InterfaceSchemaWrapper> schema) {
+            auto& context = *self.context;
+            // None is accepted by the signature but cannot name a kernel; the
+            // call fails at once, before anything reaches the worker.
+            auto chosen = std::move(destination.value());
+            auto function = ConnectFunction(OrvaneConnectionProvider(
+                host, checkPort(port), std::move(chosen), checkTimeout(timeout)));
+            std::optional<std::shared_ptr<InterfaceSchemaWrapper>> given;
+            if (schema) {
+              given = std::move(schema);
+            }
+            auto loop = context.createEventLoop();
+            return context
+                .connect(loop, "connectOrvaneDevice", std::move(function), std::move(given))
+                .forwardToFuture();
+          },
+          py::arg("host"), py::arg("port"), py::arg("destination"), py::arg("timeout") = 5000,
           py::arg("schema") = py::none())
       .def(
           "listen",

@@ -27,8 +27,14 @@ class CapnpContext(_comms._CapnpContext):
     server made from it.
 
     Use it as `async with CapnpContext() as ctx:` (or `with`); leaving the
-    block closes it. `connect`, `listen` and `create_pipe` must be called
-    from code running in an asyncio event loop and return futures.
+    block closes it. `connect`, `connect_orvane`, `listen` and
+    `create_pipe` must be called from code running in an asyncio event loop
+    and return futures.
+
+    `connect_orvane(host, port, destination, timeout=5000, schema=None)`
+    reaches a kernel of a data server (the `DestinationParams` name it)
+    through the server's hello and an HTTP upgrade; a destination of None
+    raises at once.
 
     `listen` and `create_pipe` take either an async callback
     `(interface_id, method_index, input, fulfiller)` with the interface

@@ -6,8 +6,8 @@ from __future__ import annotations
 import asyncio
 import typing as t
 
-from nuvrel.comms import (CapnpContext, DynamicClient, DynamicServer, Fulfiller, InterfaceSchema,
-                          LogSeverity, SchemaLoader, errors, init_logs)
+from nuvrel.comms import (CapnpContext, DestinationParams, DynamicClient, DynamicServer, Fulfiller,
+                          InterfaceSchema, LogSeverity, SchemaLoader, errors, init_logs)
 from nuvrel.comms.server import CapnpServer
 
 
@@ -29,6 +29,9 @@ async def serve_and_call(schema: InterfaceSchema) -> int:
     async with CapnpContext() as ctx:
         server: DynamicServer = await ctx.listen("127.0.0.1", 0, callback, schema)
         client: DynamicClient = await ctx.connect("127.0.0.1", server.port, timeout=1000)
+        kernel: DynamicClient = await ctx.connect_orvane(
+            "127.0.0.1", 8004, DestinationParams.device_connection("dev8123"), schema=schema)
+        kernel.close()
         pipe_server, pipe_client = await ctx.create_pipe(Adder(), schema)
         try:
             result = await client.add(a=1, b=2)
