@@ -29,6 +29,7 @@ import _common  # noqa: E402
 
 PEERS = {"ours": HERE / "peer_ours.py", "pycapnp": HERE / "peer_pycapnp.py"}
 TIMEOUT = 600
+NOTES_MARKER = "<!-- notes: kept by bench/run.py -->"
 
 
 def peer_command(impl: str, mode: str, generated: str, *args: object) -> list[str]:
@@ -211,6 +212,9 @@ def main() -> None:
               "server; with the client fixed, the ratio is that of the servers.", ""]
     output = pathlib.Path(options.output)
     output.parent.mkdir(parents=True, exist_ok=True)
+    # Hand-written analysis below the marker survives a new run.
+    if output.exists() and NOTES_MARKER in output.read_text():
+        lines += ["", NOTES_MARKER + output.read_text().split(NOTES_MARKER, 1)[1]]
     output.write_text("\n".join(lines))
     print("\n".join(lines))
 
