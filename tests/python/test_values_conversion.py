@@ -165,13 +165,13 @@ def test_dict_bytes_keys_and_union_order(loader, ids):
     ("i8List", np.array([-1, 2], dtype=np.int8), [-1, 2]),
     ("i16List", np.array([-300, 2], dtype=np.int16), [-300, 2]),
     ("i32List", np.array([-7, 70000], dtype=np.int32), [-7, 70000]),
-    ("i64List", np.array([-(2**40), 1], dtype=np.int64), [-(2**40), 1]),  # "l": element path
+    ("i64List", np.array([-(2**40), 1], dtype=np.int64), [-(2**40), 1]),
     ("i64List", array.array("q", [5, -5]), [5, -5]),
     ("u8List", b"\x00\x7f\xff", [0, 127, 255]),
     ("u8List", bytearray(b"\x01\x02"), [1, 2]),
     ("u16List", np.array([65535, 1], dtype=np.uint16), [65535, 1]),
     ("u32List", np.array([4000000000], dtype=np.uint32), [4000000000]),
-    ("u64List", np.array([2**64 - 1], dtype=np.uint64), [2**64 - 1]),  # "L": element path
+    ("u64List", np.array([2**64 - 1], dtype=np.uint64), [2**64 - 1]),
     ("u64List", array.array("Q", [2**63]), [2**63]),
     ("boolList", np.array([True, False, True]), [True, False, True]),
     ("boolList", [1, 0, None, 0.5], [True, False, False, True]),
@@ -217,6 +217,19 @@ def test_strided_buffers_give_their_items_in_order(make, view, field, dtype):
     assert list(getattr(struct, field)) == source.tolist()
 
 
+@pytest.mark.parametrize("field, dtype", [("i64List", np.int64), ("u64List", np.uint64)])
+def test_long_format_arrays_take_the_bulk_path(make, field, dtype):
+    # numpy's 64-bit integers report C's long ("l", "L") on LP64 systems;
+    # they must copy exactly like "q"/"Q" buffers, extremes and strides included.
+    info = np.iinfo(dtype)
+    source = np.array([info.min, -1 if info.min else 1, 0, info.max, info.max - 1], dtype=dtype)
+    for array in (source, source[::-2]):
+        struct = make("AllTypes")
+        setattr(struct, field, array)
+        assert list(getattr(struct, field)) == [int(x) for x in array]
+        assert np.asarray(getattr(struct, field)).tolist() == array.tolist()
+
+
 def test_zero_dimensional_buffer_is_one_item(make):
     struct = make("AllTypes", f64List=np.array(4.5))
     assert list(struct.f64List) == [4.5]
@@ -228,6 +241,9 @@ def test_zero_dimensional_buffer_is_one_item(make):
      "`flatten` to make the array unidimensional"),
     ("f64List", np.zeros(3, dtype=np.int32),
      "List input supports the buffer protocol but the format i is not compatible with the "
+     "expected format d."),
+    ("f64List", np.zeros(3, dtype=np.dtype("l")),
+     "List input supports the buffer protocol but the format l is not compatible with the "
      "expected format d."),
     ("i8List", b"\x01",
      "List input supports the buffer protocol but the format B is not compatible with the "

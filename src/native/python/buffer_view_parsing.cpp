@@ -225,12 +225,21 @@ BufferInfoWrapper::BufferInfoWrapper(py::handle object) {
     throw py::error_already_set();
   }
   format_ = view_.format != nullptr ? view_.format : "B";
+  tableFormat_ = format_;
+  if (format_ == "l" || format_ == "L") {
+    const bool isSigned = format_ == "l";
+    if (view_.itemsize == 8) {
+      tableFormat_ = isSigned ? "q" : "Q";
+    } else if (view_.itemsize == 4) {
+      tableFormat_ = isSigned ? "i" : "I";
+    }
+  }
 }
 
 BufferInfoWrapper::~BufferInfoWrapper() { PyBuffer_Release(&view_); }
 
 bool BufferInfoWrapper::isSupportedBufferType() const {
-  return findBufferEntryByFormat(format_) != nullptr;
+  return findBufferEntryByFormat(tableFormat_) != nullptr;
 }
 
 std::size_t BufferInfoWrapper::size() const {
@@ -260,7 +269,7 @@ void BufferInfoWrapper::checkCompatible(capnp::ListSchema listType) const {
                "Multidimensional arrays cannot be directly serialized. If you are using numpy, use "
                "`flatten` to make the array unidimensional");
   }
-  const auto* entry = findBufferEntryByFormat(format_);
+  const auto* entry = findBufferEntryByFormat(tableFormat_);
   if (entry == nullptr) {
     throwError(PythonCapnpErrc::valueError,
                "Input list cannot be matched to the expected capnp type. The format {} is not "
@@ -296,7 +305,7 @@ void BufferInfoWrapper::checkCompatible(capnp::ListSchema listType) const {
 void BufferInfoWrapper::copyToBuffer(capnp::DynamicList::Builder list) const {
   checkCompatible(list.getSchema());
   KJ_REQUIRE(list.size() == size(), "list initialised with the wrong size", list.size(), size());
-  findBufferEntryByFormat(format_)->fill(*this, list);
+  findBufferEntryByFormat(tableFormat_)->fill(*this, list);
 }
 
 }  // namespace nuvrel::python

@@ -55,6 +55,11 @@ class BufferInfoWrapper {
   Py_buffer view_{};
   // The exporter's format, "B" when it gives none (PEP 3118's default).
   std::string format_;
+  // The table's name for the same items: C's long ("l", "L") is 8 bytes on
+  // LP64 systems, where numpy's int64/uint64 arrays report it, and 4 bytes
+  // elsewhere; it is matched by its item size so that those arrays take the
+  // bulk path instead of one Python int per element.
+  std::string tableFormat_;
 };
 
 using FillFunction = void (*)(const BufferInfoWrapper&, capnp::DynamicList::Builder);
