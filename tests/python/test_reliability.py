@@ -154,16 +154,21 @@ def _frame(segment_words):
     return table
 
 
+# payload, half-close after it, the reason of the Abort message the server
+# sends before it closes (None: the peer gets only the close).
 GARBAGE = [
-    pytest.param(b"\xff" * 64, True, id="garbage"),  # 2^32 segments
-    pytest.param(_frame([100]) + b"\x01" * 24, True, id="truncated"),
-    pytest.param(_frame([9 * 1024 * 1024]) + b"\0" * 64, True, id="beyond-the-reader-limit"),
-    pytest.param(_frame([2]) + b"\xab" * 16, False, id="framed-nonsense"),
+    pytest.param(b"\xff" * 64, True, b"Message did not contain a root pointer.", id="garbage"),
+    pytest.param(_frame([100]) + b"\x01" * 24, True, None, id="truncated"),
+    pytest.param(_frame([9 * 1024 * 1024]) + b"\0" * 64, True,
+                 b"[9437184 <= 8388608]; Message is too large.", id="beyond-the-reader-limit"),
+    pytest.param(_frame([2]) + b"\xab" * 16, False,
+                 b"Message contains non-struct pointer where struct pointer was expected.",
+                 id="framed-nonsense"),
 ]
 
 
-@pytest.mark.parametrize("payload,half_close", GARBAGE)
-async def test_a_peer_sending_garbage_is_dropped(rpc, ctx, server_ctx, payload, half_close):
+@pytest.mark.parametrize("payload,half_close,reason", GARBAGE)
+async def test_a_peer_sending_garbage_is_dropped(rpc, ctx, server_ctx, payload, half_close, reason):
     server = await asyncio.wait_for(server_ctx.listen("127.0.0.1", 0, calculator(rpc)), T)
     before = await asyncio.wait_for(ctx.connect("127.0.0.1", server.port), T)
     loop = asyncio.get_running_loop()
@@ -176,7 +181,7 @@ async def test_a_peer_sending_garbage_is_dropped(rpc, ctx, server_ctx, payload, 
                 if half_close:
                     peer.shutdown(socket.SHUT_WR)
             except OSError:  # the server was quicker and closed already
-                return received
+                pass
             try:
                 while chunk := peer.recv(65536):
                     received += chunk
@@ -185,7 +190,9 @@ async def test_a_peer_sending_garbage_is_dropped(rpc, ctx, server_ctx, payload, 
             return received
 
     # The server ends the connection (recv sees its end) instead of waiting.
-    await asyncio.wait_for(loop.run_in_executor(None, misbehave), T)
+    received = await asyncio.wait_for(loop.run_in_executor(None, misbehave), T)
+    if reason is not None:
+        assert reason in received
     assert (await asyncio.wait_for(before.add(a=1, b=2), T)).sum == 3
     after = await asyncio.wait_for(ctx.connect("127.0.0.1", server.port), T)
     assert (await asyncio.wait_for(after.add(a=3, b=4), T)).sum == 7
