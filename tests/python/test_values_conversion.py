@@ -2,8 +2,10 @@
 
 import array
 import enum
+import sys
 
 import numpy as np
+
 import pytest
 
 from nuvrel.comms import _comms, errors
@@ -426,3 +428,21 @@ def test_self_containing_value_is_a_recursion_error(make):
     for level in range(1, 50):
         deep = {"value": level, "child": deep}
     assert make("Tree", child=deep).child.child.value == 48
+
+
+def test_nesting_is_bounded_even_with_a_raised_recursion_limit(make):
+    # The interpreter's limit alone would let the converter recurse until the
+    # native stack overflows.
+    cyclic = {"value": 1}
+    cyclic["children"] = [cyclic]
+    limit = sys.getrecursionlimit()
+    sys.setrecursionlimit(1_000_000)
+    try:
+        with pytest.raises(RecursionError, match=r"maximum nesting depth \(256\) exceeded"):
+            make("Tree", children=[cyclic])
+    finally:
+        sys.setrecursionlimit(limit)
+    deep = {"value": 0}
+    for level in range(1, 250):
+        deep = {"value": level, "child": deep}
+    assert make("Tree", child=deep).child.child.value == 248

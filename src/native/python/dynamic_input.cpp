@@ -148,19 +148,40 @@ py::object snapshotStruct(const DynamicStructWrapper& source) {
 }
 
 // Recursive schemas let a Python value nest without end (a dict that holds
-// itself); the interpreter's recursion limit turns that into RecursionError
-// before the native stack runs out.
+// itself). The interpreter's recursion limit turns that into RecursionError,
+// but that limit can be raised far beyond what the native stack holds (each
+// struct level costs several converter frames), so the converter has its own
+// bound as well. 256 struct levels is far more than any reader accepts
+// (Cap'n Proto's nesting limit, 64 here, counts every struct and list).
+inline constexpr int kMaxStructNesting = 256;
+
 class RecursionGuard {
  public:
   RecursionGuard() {
+    if (depth_ >= kMaxStructNesting) {
+      PyErr_Format(PyExc_RecursionError,
+                   "maximum nesting depth (%d) exceeded while converting a Python value to a "
+                   "Cap'n Proto struct",
+                   kMaxStructNesting);
+      throw py::error_already_set();
+    }
     if (Py_EnterRecursiveCall(" while converting a Python value to a Cap'n Proto struct") != 0) {
       throw py::error_already_set();
     }
+    ++depth_;
   }
-  ~RecursionGuard() { Py_LeaveRecursiveCall(); }
+  ~RecursionGuard() {
+    --depth_;
+    Py_LeaveRecursiveCall();
+  }
   RecursionGuard(const RecursionGuard&) = delete;
   RecursionGuard& operator=(const RecursionGuard&) = delete;
+
+ private:
+  static thread_local int depth_;
 };
+
+thread_local int RecursionGuard::depth_ = 0;
 
 void structValueToCapnp(py::handle value, capnp::DynamicStruct::Builder target) {
   RecursionGuard guard;

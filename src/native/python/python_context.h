@@ -83,6 +83,9 @@ class CapnpContext final : public CapabilityClientRegistry,
   // the context no longer accepts work.
   void tryPushWork(Work&& work);
 
+  // The factory of this context's Python objects (its counts show leaks).
+  const PythonObjectsFactory& objectsFactory() const { return *factory_; }
+
  private:
   std::shared_ptr<PythonObjectsFactory> factory_;
   CapnpWorkerThread thread_;

@@ -24,6 +24,12 @@ void addTestingBindingsRpc(py::module_& testing) {
             [text](CapnpThreadInternalContext&) { throw std::runtime_error(text); }, "crash"));
       },
       py::arg("context"), py::arg("text"));
+
+  // (tracked, graveyard) object counts of the context's Python-object factory.
+  testing.def("tracked_python_objects", [](const CapnpContextWrapper& context) {
+    const auto& factory = context.context->objectsFactory();
+    return py::make_tuple(factory.trackedObjects(), factory.graveyardSize());
+  });
 }
 
 }  // namespace nuvrel::python
