@@ -22,6 +22,7 @@
 #include "errors/exception.h"
 #include "kj/thread_local_execution_context.h"
 #include "logging/thread_name.h"
+#include "support/gate.h"
 #include "support/test_internal_context.h"
 
 namespace nuvrel::python {
@@ -32,25 +33,7 @@ using ExitReason = CapnpWorkerThread::ExitReason;
 
 constexpr auto kBound = 5s;
 
-// A door the test opens; waiting on it is bounded so that a broken test
-// cannot block a thread for good.
-class Gate {
- public:
-  void open() {
-    std::lock_guard lock(mutex_);
-    open_ = true;
-    changed_.notify_all();
-  }
-  bool wait(std::chrono::milliseconds bound) {
-    std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, bound, [this] { return open_; });
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  bool open_ = false;
-};
+using testing::Gate;
 
 // A result on its way to Python: the fulfiller travels inside a work item, the
 // frame stays with the test.

@@ -17,6 +17,7 @@
 #include "runtime/blocking_region.h"
 #include "runtime/capnp_worker_thread.h"
 #include "support/test_internal_context.h"
+#include "support/gate.h"
 
 namespace nuvrel::python {
 namespace {
@@ -25,23 +26,7 @@ using namespace std::chrono_literals;
 using logging::LogSink;
 using logging::Severity;
 
-class Latch {
- public:
-  void open() {
-    std::lock_guard lock(mutex_);
-    open_ = true;
-    changed_.notify_all();
-  }
-  bool wait(std::chrono::milliseconds bound) {
-    std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, bound, [this] { return open_; });
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  bool open_ = false;
-};
+using Latch = testing::Gate;
 
 class WorkerLogTest : public logging::testing::LoggingTest {
  protected:
