@@ -32,18 +32,8 @@ class ThrowingHandler final : public ConnectionHandler {
   void doNewConnection(kj::AutoCloseFd&&, const ConnectionMetadata&) override {}
 };
 
-class ListeningLogTest : public logging::testing::LoggingTest {
+class ListeningLogTest : public logging::testing::ConsoleLoggingTest {
  protected:
-  void SetUp() override {
-    LoggingTest::SetUp();
-    logging::LogConfig config;
-    config.appName = "CapnpBindings";
-    config.console.emplace();
-    ASSERT_TRUE(logging::initLogs(config));
-    logging::setLogLevel(Severity::trace, LogSink::all);
-  }
-  bool logged(const std::string& line) { return console().find(line) != std::string::npos; }
-
   ThreadLocalExecutor<> executor;
   IoProvider& io = executor.ioProvider();
 };

@@ -132,4 +132,20 @@ class LoggingTest : public ::testing::Test {
   Severity level_{}, console_level_{}, file_level_{}, syslog_level_{};
 };
 
+// A LoggingTest whose console logs every severity: for tests that check the
+// log lines other parts of the code write.
+class ConsoleLoggingTest : public LoggingTest {
+ protected:
+  void SetUp() override {
+    LoggingTest::SetUp();
+    LogConfig config;
+    config.appName = "CapnpBindings";
+    config.console.emplace();
+    ASSERT_TRUE(initLogs(config));
+    setLogLevel(Severity::trace, LogSink::all);
+  }
+
+  bool logged(const std::string& line) const { return console().find(line) != std::string::npos; }
+};
+
 }  // namespace nuvrel::logging::testing

@@ -16,18 +16,8 @@ using logging::LogSink;
 using logging::Severity;
 using namespace std::chrono_literals;
 
-class UpgradeLogTest : public logging::testing::LoggingTest {
+class UpgradeLogTest : public logging::testing::ConsoleLoggingTest {
  protected:
-  void SetUp() override {
-    LoggingTest::SetUp();
-    logging::LogConfig config;
-    config.appName = "CapnpBindings";
-    config.console.emplace();
-    ASSERT_TRUE(logging::initLogs(config));
-    logging::setLogLevel(Severity::trace, LogSink::all);
-  }
-  bool logged(const std::string& line) { return console().find(line) != std::string::npos; }
-
   // Plays the server on one end of a pipe: the hello, then `response` once
   // the request has arrived.
   ExceptionOr<KernelEndpoint> exchange(const std::string& hello, const std::string& response) {

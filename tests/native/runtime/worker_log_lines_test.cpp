@@ -28,17 +28,8 @@ using logging::Severity;
 
 using Latch = testing::Gate;
 
-class WorkerLogTest : public logging::testing::LoggingTest {
+class WorkerLogTest : public logging::testing::ConsoleLoggingTest {
  protected:
-  void SetUp() override {
-    LoggingTest::SetUp();
-    logging::LogConfig config;
-    config.appName = "CapnpBindings";
-    config.console.emplace();
-    ASSERT_TRUE(logging::initLogs(config));
-    logging::setLogLevel(Severity::trace, LogSink::all);
-  }
-
   // Each of `lines` appears, in this order.
   void expectInOrder(const std::vector<std::string>& lines) {
     const std::string text = console();
