@@ -2,10 +2,12 @@
 
 from __future__ import annotations
 
+import asyncio
 import importlib.util
 import pathlib
 import statistics
 import sys
+import time
 
 HERE = pathlib.Path(__file__).resolve().parent
 REPO = HERE.parent
@@ -56,3 +58,26 @@ def latency_summary(latencies: list[float], elapsed: float) -> dict:
 
 def median(values: list[float]) -> float:
     return statistics.median(values)
+
+
+# Small-call workloads: both peers' clients expose `add(a, b)` alike.
+async def sequential(client, count: int) -> dict:
+    latencies = []
+    start = time.perf_counter()
+    for i in range(count):
+        t0 = time.perf_counter()
+        result = await client.add(a=i, b=1)
+        latencies.append(time.perf_counter() - t0)
+        assert result.sum == i + 1
+    return latency_summary(latencies, time.perf_counter() - start)
+
+
+async def in_flight(client, depth: int) -> dict:
+    total = max(depth * 10, 10_000)
+    start = time.perf_counter()
+    done = 0
+    while done < total:
+        results = await asyncio.gather(*(client.add(a=i, b=1) for i in range(depth)))
+        assert results[-1].sum == depth
+        done += depth
+    return {"rate": done / (time.perf_counter() - start)}

@@ -45,28 +45,6 @@ async def serve(schema) -> None:
         await asyncio.Event().wait()
 
 
-async def sequential(client, count: int) -> dict:
-    latencies = []
-    start = time.perf_counter()
-    for i in range(count):
-        t0 = time.perf_counter()
-        result = await client.add(a=i, b=1)
-        latencies.append(time.perf_counter() - t0)
-        assert result.sum == i + 1
-    return _common.latency_summary(latencies, time.perf_counter() - start)
-
-
-async def in_flight(client, depth: int) -> dict:
-    total = max(depth * 10, 10_000)
-    start = time.perf_counter()
-    done = 0
-    while done < total:
-        results = await asyncio.gather(*(client.add(a=i, b=1) for i in range(depth)))
-        assert results[-1].sum == depth
-        done += depth
-    return {"rate": done / (time.perf_counter() - start)}
-
-
 async def floats(client, size: int) -> dict:
     values = np.random.default_rng(1).random(size // 8)
     start = time.perf_counter()
@@ -87,7 +65,7 @@ async def many_points(client, count: int) -> dict:
     return {"rate": count / elapsed, "seconds": elapsed}
 
 
-SCENARIOS = {"sequential": sequential, "in_flight": in_flight, "floats": floats,
+SCENARIOS = {"sequential": _common.sequential, "in_flight": _common.in_flight, "floats": floats,
              "points": many_points}
 
 
